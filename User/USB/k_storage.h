@@ -1,0 +1,27 @@
+// The USB stick service: starts the USB host, turns its connection notices into storage
+// events and, in its own thread, links and mounts the stick's file system. The outcome is
+// published in two status bytes that the main loop polls.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "usbh_core.h"
+
+enum StorageEventEnum : uint16_t {
+  USBDISK_DISCONNECTION_EVENT = 1,
+  USBDISK_CONNECTION_EVENT = 2,
+  USBDISK_ACTIVE_EVENT = 3,
+  USBDISK_CONFIGURATION_EVENT = 4,
+};
+
+// 0 no stick, 1 connected (not yet usable), 2 mounted. Written only by the stick service.
+extern std::atomic<uint8_t> usb_status;
+// Element 0: 0 file system not mounted, 1 mounted. Written only by the stick service.
+extern std::atomic<uint32_t> StorageStatus[1];
+
+extern USBH_HandleTypeDef hUSB_Host;
+
+void k_StorageInit();
+extern "C" void USBH_UserProcess(USBH_HandleTypeDef* phost, uint8_t id);
+extern "C" void StorageThread(const void* argument);

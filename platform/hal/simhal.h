@@ -1,0 +1,48 @@
+// The chip's side of the simulated board for the other models, the simulator and tests:
+// interrupt raising, GPIO levels and listeners, the record of set-up calls, clocks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "simkernel.h"
+#include "stm32f7xx_hal.h"
+
+namespace simhal {
+
+// A set-up call of the chip support library or board support, in the trace as a `hal` event.
+void record(const char* call, const std::string& args = std::string());
+
+// ---- interrupts
+// Runs the handler of irq now (in interrupt context), or keeps it pending while disabled.
+void raiseIrq(IRQn_Type irq);
+// The NVIC pre-emption priority of irq (0..15), used to order simultaneous events.
+int irqPriority(IRQn_Type irq);
+bool irqEnabled(IRQn_Type irq);
+simk::EventId scheduleIrq(simk::Time at, IRQn_Type irq);
+
+// ---- GPIO: port 0 = A .. 10 = K
+enum class PinMode : std::uint8_t { Input, Output, Alternate, Analog };
+int portIndex(const GPIO_TypeDef* port);
+bool pinLevel(int port, int pin);
+PinMode pinMode(int port, int pin);
+// Level driven from outside onto an input pin (keys, switches): the board's backdoor.
+void setInputLevel(int port, int pin, bool high);
+// Called when the firmware changes the level it drives on an output pin.
+void onOutputChange(int port, int pin, std::function<void(bool high)> listener);
+// Output changes of this pin are not written to the trace (a model reports them instead).
+void setQuiet(int port, int pin);
+
+// ---- clocks
+std::uint32_t sysclk();
+std::uint32_t pclk1();
+std::uint32_t pclk2();
+// Clock of the timers on APB1 (TIM2..7) or APB2 (TIM1, TIM8): twice the bus clock when the
+// bus is divided.
+std::uint32_t timerClock(const TIM_TypeDef* tim);
+
+// ---- console: the bytes USART1 sends
+void setConsoleSink(std::function<void(std::uint8_t)> sink);
+
+}  // namespace simhal

@@ -1,0 +1,115 @@
+// Basic timers with update interrupts: the period follows prescaler, auto-reload and the
+// timer clock of the bus. A timer whose handler only keeps state (the run-time statistics
+// counter at 100 kHz) may be run in batches: its interrupt is raised `batch` times in a row
+// once every `batch` periods, which leaves the state right at each batch and costs no
+// scheduling in between.
+#include <array>
+#include <string>
+
+#include "simhal.h"
+#include "simkernel.h"
+
+extern "C" {
+TIM_TypeDef sim_TIM[15];
+}
+
+namespace {
+
+struct TimerModel {
+  simk::Periodic update;
+  unsigned batch = 1;
+};
+
+std::array<TimerModel, 15>& timers() {
+  static std::array<TimerModel, 15> t;
+  return t;
+}
+
+int indexOf(const TIM_TypeDef* tim) { return static_cast<int>(tim - sim_TIM); }
+
+IRQn_Type updateIrq(int index) {
+  switch (index) {
+    case 3: return TIM3_IRQn;
+    case 4: return TIM4_IRQn;
+    case 6: return TIM6_DAC_IRQn;
+    case 7: return TIM7_IRQn;
+    case 8: return TIM8_UP_TIM13_IRQn;
+    default: return TIM2_IRQn;
+  }
+}
+
+// Timers whose update handler only keeps a count.
+unsigned batchFor(int index, simk::Time period) {
+  if (index == 7 && period < 100 * simk::kUs) return static_cast<unsigned>(simk::kMs / period);
+  return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((weak)) void HAL_TIM_Base_MspInit(TIM_HandleTypeDef*) {}
+__attribute__((weak)) void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef*) {}
+
+HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
+  if (htim == nullptr) return HAL_ERROR;
+  const int idx = indexOf(htim->Instance);
+  simhal::record("HAL_TIM_Base_Init", "TIM" + std::to_string(idx) +
+                                          " prescaler=" + std::to_string(htim->Init.Prescaler) +
+                                          " period=" + std::to_string(htim->Init.Period));
+  if (htim->State == HAL_TIM_STATE_RESET) {
+    htim->Lock = HAL_UNLOCKED;
+    HAL_TIM_Base_MspInit(htim);
+  }
+  htim->Instance->PSC = htim->Init.Prescaler;
+  htim->Instance->ARR = htim->Init.Period;
+  htim->Instance->CNT = 0;
+  htim->State = HAL_TIM_STATE_READY;
+  return HAL_OK;
+}
+
+static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
+  const int idx = indexOf(htim->Instance);
+  simhal::record(interrupt ? "HAL_TIM_Base_Start_IT" : "HAL_TIM_Base_Start",
+                 "TIM" + std::to_string(idx));
+  TIM_TypeDef* tim = htim->Instance;
+  tim->CR1 |= TIM_CR1_CEN;
+  if (interrupt) tim->DIER |= TIM_DIER_UIE;
+  if (!interrupt) return HAL_OK;
+  const std::uint64_t counts =
+      static_cast<std::uint64_t>(tim->PSC + 1) * static_cast<std::uint64_t>(tim->ARR + 1);
+  const simk::Time period = counts * simk::kS / simhal::timerClock(tim);
+  TimerModel& m = timers()[idx];
+  m.batch = batchFor(idx, period);
+  const IRQn_Type irq = updateIrq(idx);
+  m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(irq), false,
+                 [tim, irq, &m] {
+                   for (unsigned i = 0; i < m.batch; ++i) {
+                     if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) return;
+                     tim->SR |= TIM_SR_UIF;
+                     simhal::raiseIrq(irq);
+                   }
+                 });
+  htim->State = HAL_TIM_STATE_READY;
+  return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_TIM_Base_Start(TIM_HandleTypeDef* htim) { return startBase(htim, false); }
+HAL_StatusTypeDef HAL_TIM_Base_Start_IT(TIM_HandleTypeDef* htim) { return startBase(htim, true); }
+
+HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
+  htim->Instance->DIER &= ~TIM_DIER_UIE;
+  htim->Instance->CR1 &= ~TIM_CR1_CEN;
+  timers()[indexOf(htim->Instance)].update.stop();
+  return HAL_OK;
+}
+
+void HAL_TIM_IRQHandler(TIM_HandleTypeDef* htim) {
+  TIM_TypeDef* tim = htim->Instance;
+  if ((tim->SR & TIM_SR_UIF) != 0 && (tim->DIER & TIM_DIER_UIE) != 0) {
+    tim->SR &= ~TIM_SR_UIF;
+    HAL_TIM_PeriodElapsedCallback(htim);
+  }
+}
+
+}  // extern "C"

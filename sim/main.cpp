@@ -1,0 +1,53 @@
+// shapeplay-sim: the player's firmware on a simulated board, under virtual time.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <variant>
+
+#include "options.h"
+#include "runner.h"
+#include "scenario.h"
+
+namespace {
+
+int openOutput(const std::string& path) {
+  if (path.empty()) return -1;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) std::fprintf(stderr, "shapeplay-sim: cannot write %s: %m\n", path.c_str());
+  return fd;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const simcli::ParseResult parsed = simcli::parseOptions(argc, argv);
+  if (!parsed.ok) {
+    std::fprintf(stderr, "shapeplay-sim: %s\nTry 'shapeplay-sim --help'.\n", parsed.error.c_str());
+    return simcli::kExitBadInput;
+  }
+  if (parsed.options.help) {
+    std::fputs(simcli::usageText().c_str(), stdout);
+    return simcli::kExitOk;
+  }
+
+  simrun::RunConfig config;
+  config.options = parsed.options;
+  if (!config.options.script.empty()) {
+    auto loaded = simscn::loadScript(config.options.script);
+    if (auto* error = std::get_if<simscn::ParseError>(&loaded)) {
+      std::fprintf(stderr, "shapeplay-sim: %s\n", error->text().c_str());
+      return error->line == 0 ? simcli::kExitBadInput : simcli::kExitScenario;
+    }
+    config.script = std::get<simscn::Script>(std::move(loaded));
+    config.hasScript = true;
+  }
+
+  config.logFd = openOutput(config.options.log);
+  if (!config.options.log.empty() && config.logFd < 0) return simcli::kExitBadInput;
+  config.traceFd = openOutput(config.options.trace);
+  if (!config.options.trace.empty() && config.traceFd < 0) return simcli::kExitBadInput;
+
+  return simrun::run(config);
+}

@@ -1,0 +1,173 @@
+#include "options.h"
+
+#include <string_view>
+
+#include "timefmt.h"
+
+namespace simcli {
+namespace {
+
+enum class Kind { Path, Time, Flag };
+
+struct OptionDef {
+  std::string_view name;  // without the leading dashes
+  Kind kind;
+  std::string Options::*path = nullptr;  // for Kind::Path
+  bool Options::*flag = nullptr;         // for Kind::Flag
+};
+
+const OptionDef kOptions[] = {
+    {"stick", Kind::Path, &Options::stick},
+    {"sram", Kind::Path, &Options::sram},
+    {"script", Kind::Path, &Options::script},
+    {"headless", Kind::Flag, nullptr, &Options::headless},
+    {"duration", Kind::Time},
+    {"log", Kind::Path, &Options::log},
+    {"trace", Kind::Path, &Options::trace},
+    {"wav", Kind::Path, &Options::wav},
+    {"sai-capture", Kind::Path, &Options::saiCapture},
+    {"screenshots", Kind::Path, &Options::screenshots},
+    {"realtime", Kind::Flag, nullptr, &Options::realtime},
+    {"help", Kind::Flag, nullptr, &Options::help},
+};
+constexpr size_t kOptionCount = sizeof kOptions / sizeof kOptions[0];
+
+ParseResult failure(std::string message) {
+  ParseResult r;
+  r.ok = false;
+  r.error = std::move(message);
+  return r;
+}
+
+// Arguments are quoted in messages; keep messages on one line and reasonably short even when
+// the argument is not.
+std::string quoted(std::string_view s) {
+  std::string out = "'";
+  const size_t limit = 60;
+  for (size_t i = 0; i < s.size() && i < limit; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x20 || c == 0x7f) {
+      out += '?';
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (s.size() > limit) out += "...";
+  out += "'";
+  return out;
+}
+
+}  // namespace
+
+ParseResult parseOptions(int argc, const char* const* argv) {
+  ParseResult result;
+  Options& o = result.options;
+  bool seen[kOptionCount] = {};
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i] ? argv[i] : "";
+    if (arg.size() < 3 || arg.substr(0, 2) != "--") {
+      if (!arg.empty() && arg[0] == '-') return failure("unknown option " + quoted(arg));
+      return failure("unexpected argument " + quoted(arg) + " (options start with --)");
+    }
+
+    const size_t eq = arg.find('=');
+    const std::string_view name = arg.substr(2, eq == std::string_view::npos ? eq : eq - 2);
+    size_t index = kOptionCount;
+    for (size_t k = 0; k < kOptionCount; ++k) {
+      if (kOptions[k].name == name) index = k;
+    }
+    if (index == kOptionCount) {
+      return failure("unknown option " + quoted(std::string("--") + std::string(name)));
+    }
+    const OptionDef& def = kOptions[index];
+    const std::string display = "--" + std::string(def.name);
+    if (seen[index]) return failure("option " + display + " given more than once");
+    seen[index] = true;
+
+    if (def.kind == Kind::Flag) {
+      if (eq != std::string_view::npos) return failure("option " + display + " takes no value");
+      o.*def.flag = true;
+      continue;
+    }
+
+    std::string_view value;
+    if (eq != std::string_view::npos) {
+      value = arg.substr(eq + 1);
+    } else {
+      if (i + 1 >= argc || argv[i + 1] == nullptr ||
+          std::string_view(argv[i + 1]).substr(0, 2) == "--") {
+        return failure("option " + display + " needs a value");
+      }
+      value = argv[++i];
+    }
+    if (value.empty()) return failure("option " + display + " needs a value");
+
+    if (def.kind == Kind::Time) {
+      const std::optional<uint64_t> ns = parseTimeNs(value);
+      if (!ns) {
+        return failure("option " + display + ": bad time " + quoted(value) +
+                       " (a number with a unit: ns, us, ms, s or m, e.g. 250ms)");
+      }
+      o.durationNs = *ns;
+      continue;
+    }
+
+    o.*def.path = std::string(value);
+    if (def.path == &Options::script && value == "-") o.scriptFromStdin = true;
+  }
+
+  result.ok = true;
+  return result;
+}
+
+std::string usageText() {
+  return R"(Usage: shapeplay-sim [--stick IMAGE] [--sram FILE] [--script FILE|-] [--headless]
+                     [--duration TIME] [--log FILE] [--trace FILE] [--wav FILE]
+                     [--sai-capture FILE] [--screenshots DIR] [--realtime] [--help]
+
+Runs the player firmware on a simulated board in virtual time.
+
+Options:
+  --stick IMAGE        USB stick image (FAT file system) inserted at power-on
+  --sram FILE          file holding the battery-backed SRAM
+  --script FILE|-      scenario script to run ("-" reads it from standard input)
+  --headless           run without a window
+  --duration TIME      stop after this much virtual time
+  --log FILE           write the firmware's console output to FILE
+  --trace FILE         write a JSON-lines trace of simulated events to FILE
+  --wav FILE           write the audio output to FILE as WAV
+  --sai-capture FILE   write the raw samples sent to the audio interface to FILE
+  --screenshots DIR    folder for screenshots
+  --realtime           pace virtual time to the wall clock
+  --help               show this text and exit
+
+TIME is a non-negative number with a unit: ns, us, ms, s or m (minutes),
+e.g. 250ms, 2s, 1.5s, 1m.
+
+Scenario commands (one a line, # starts a comment):
+  wait TIME                      let virtual time pass
+  insert IMAGE                   put a stick in (relative to the script's folder)
+  remove                         pull the stick out
+  touch X Y                      tap at portrait coordinates (X 0..271, Y 0..479)
+  press X Y                      touch down
+  release                        touch up
+  drag X1 Y1 X2 Y2 TIME          move a touch from one point to another
+  turn N                         encoder detents, positive = clockwise
+  key parents|power down|up|tap  press or release a key, or both
+  mono on|off                    mono switch
+  light VALUE                    raw 12-bit light-sensor reading 0..4095
+  screenshot FILE                save the screen as PNG (relative to the script's folder)
+  power on                       start again after a power-off
+  event BUTTON [main=N] [playback=N] [param=N]
+                                 post a GUI event; BUTTON is a BTN_ name or 0..255
+
+Exit status:
+  0  run ended as planned
+  1  scenario error
+  2  bad arguments or unreadable files
+  3  deadlock
+)";
+}
+
+}  // namespace simcli

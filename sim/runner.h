@@ -1,0 +1,24 @@
+// Runs the simulated board: each power-on is a fresh process (forked from a parent that
+// never runs firmware code), so that every life starts the firmware from nothing, with all
+// statics fresh, while the parent keeps the scenario and what survives a power cycle.
+#pragma once
+
+#include <string>
+
+#include "options.h"
+#include "scenario.h"
+
+namespace simrun {
+
+struct RunConfig {
+  simcli::Options options;
+  simscn::Script script;  // empty when there is no script
+  bool hasScript = false;
+  int traceFd = -1;
+  int logFd = -1;
+};
+
+// Runs the whole scenario; returns the exit status of the simulator.
+int run(const RunConfig& config);
+
+}  // namespace simrun
