@@ -14,8 +14,13 @@ struct Console {
   int log = -1;
   std::string pending;  // bytes not yet written to out/log
   std::string line;     // the current line on the wire
-  std::map<std::string, std::string> lastByContext;
-  std::map<std::string, std::string> partialByContext;
+  // What each context printed in its current burst of work (since it last blocked).
+  struct Recent {
+    std::uint64_t epoch = 0;
+    std::string last;     // the last completed line
+    std::string partial;  // the line it is printing
+  };
+  std::map<std::string, Recent> byContext;
 };
 
 Console& con() {
@@ -50,16 +55,17 @@ void setOutputs(int stdoutFd, int logFd) {
 void put(std::uint8_t byte) {
   Console& c = con();
   c.pending.push_back(static_cast<char>(byte));
-  std::string& partial = c.partialByContext[simk::contextName()];
+  Console::Recent& recent = c.byContext[simk::contextName()];
+  if (recent.epoch != simk::contextEpoch()) recent = Console::Recent{simk::contextEpoch(), {}, {}};
   if (byte == '\n') {
     simtrace::Event("console").str("text", trimLineEnd(c.line));
     c.line.clear();
-    c.lastByContext[simk::contextName()] = trimLineEnd(partial);
-    partial.clear();
+    recent.last = trimLineEnd(recent.partial);
+    recent.partial.clear();
     flush();
   } else {
     c.line.push_back(static_cast<char>(byte));
-    partial.push_back(static_cast<char>(byte));
+    recent.partial.push_back(static_cast<char>(byte));
   }
 }
 
@@ -78,13 +84,10 @@ void flush(bool final) {
 
 std::string lastTextOf(const std::string& context) {
   Console& c = con();
-  auto p = c.partialByContext.find(context);
-  if (p != c.partialByContext.end()) {
-    std::string t = trimLineEnd(p->second);
-    if (!t.empty()) return t;
-  }
-  auto l = c.lastByContext.find(context);
-  return l == c.lastByContext.end() ? std::string() : l->second;
+  auto it = c.byContext.find(context);
+  if (it == c.byContext.end() || it->second.epoch != simk::contextEpoch()) return {};
+  std::string t = trimLineEnd(it->second.partial);
+  return t.empty() ? it->second.last : t;
 }
 
 }  // namespace simconsole

@@ -13,7 +13,8 @@ void setOutputs(int stdoutFd, int logFd);
 void put(std::uint8_t byte);
 // Writes what is buffered; a line not yet ended goes to the trace too when `final`.
 void flush(bool final = false);
-// The last text (line or unfinished line, without line ends) printed by a context.
+// The last text (line or unfinished line, without line ends) that the running context
+// printed since it last blocked; empty if none.
 std::string lastTextOf(const std::string& context);
 
 }  // namespace simconsole

@@ -128,6 +128,7 @@ struct Tcb {
   bool timedOut = false;
   UBaseType_t mutexesHeld = 0;
   Wait wait = Wait::None;
+  std::uint64_t epoch = 0;  // blocking waits so far
   void* stack = nullptr;
   void* tcbBlock = nullptr;
 };
@@ -314,6 +315,7 @@ void yieldWithinApi() {
 void addCurrentToDelayed(TickType_t ticks, bool indefinitely) {
   Kernel& k = K();
   Tcb* t = k.current;
+  ++t->epoch;
   KList::remove(&t->stateItem);
   if (ticks == portMAX_DELAY && indefinitely) {
     k.suspended.insertEnd(&t->stateItem);
@@ -1083,5 +1085,34 @@ void endRun(int status, const std::string& message) {
 }
 
 std::uint64_t contextSwitches() { return K().switches; }
+
+std::uint64_t contextEpoch() { return tlsSelf != nullptr ? tlsSelf->epoch : 0; }
+
+std::vector<TaskInfo> tasks() {
+  Kernel& k = K();
+  std::vector<TaskInfo> out;
+  for (Tcb* t : k.tasks) {
+    TaskInfo info;
+    info.name = t->name;
+    info.priority = static_cast<unsigned>(t->priority);
+    info.stackWords = t->stackDepth;
+    if (t->halted) {
+      info.state = "halted";
+    } else if (t == k.current && k.running) {
+      info.state = "running";
+    } else {
+      switch (t->wait) {
+        case Wait::None: info.state = "ready"; break;
+        case Wait::Delay: info.state = "delayed"; break;
+        case Wait::Queue: info.state = "queue"; break;
+        case Wait::Semaphore: info.state = "semaphore"; break;
+        case Wait::Mutex: info.state = "mutex"; break;
+        case Wait::Suspended: info.state = "suspended"; break;
+      }
+    }
+    out.push_back(info);
+  }
+  return out;
+}
 
 }  // namespace simk

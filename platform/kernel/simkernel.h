@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace simk {
 
@@ -73,6 +74,20 @@ void busyWait(Time duration);
 // End of a run: hooks run in reverse order of registration, then the process exits.
 void addEndHook(std::function<void(int status)> hook);
 [[noreturn]] void endRun(int status, const std::string& message);
+
+// What a task is doing, for tests and messages.
+struct TaskInfo {
+  std::string name;
+  unsigned priority = 0;
+  unsigned stackWords = 0;
+  std::string state;  // "running", "ready", "delayed", "queue", "semaphore", "mutex",
+                      // "suspended", "halted"
+};
+std::vector<TaskInfo> tasks();
+
+// Counts the blocking waits of the running context; console text printed since the last
+// change belongs to the context's current burst of work.
+std::uint64_t contextEpoch();
 
 // Statistics for the trace and benchmarks.
 std::uint64_t contextSwitches();

@@ -1,0 +1,92 @@
+#include "board_child.h"
+
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "FreeRTOS.h"
+#include "console.h"
+#include "simhal.h"
+#include "task.h"
+#include "trace.h"
+
+namespace boardtest {
+namespace {
+
+int notesFd = -1;
+
+std::string readAll(int fd) {
+  std::string out;
+  lseek(fd, 0, SEEK_SET);
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  return out;
+}
+
+simk::Periodic& tickSource() {
+  static simk::Periodic p;
+  return p;
+}
+
+}  // namespace
+
+void note(const std::string& text) {
+  const std::string line = text + "\n";
+  (void)!write(notesFd, line.data(), line.size());
+}
+
+unsigned tick() { return static_cast<unsigned>(xTaskGetTickCount()); }
+
+Result run(const std::function<void()>& setup, const Options& options) {
+  const int notes = memfd_create("notes", 0);
+  const int console = memfd_create("console", 0);
+  const int trace = memfd_create("trace", 0);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    notesFd = notes;
+    simk::resetClock(0);
+    simtrace::open(trace);
+    simtrace::setClock(&simk::now);
+    simconsole::setOutputs(console, -1);
+    simhal::setConsoleSink(&simconsole::put);
+    simk::addEndHook([](int) {
+      simconsole::flush(true);
+      simtrace::flush();
+    });
+    simk::schedule(options.duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+    if (options.kernelTick) {
+      tickSource().start(2 * simk::kMs, 2 * simk::kMs, 15, false, [] { xPortSysTickHandler(); });
+    }
+    setup();
+    if (!simk::schedulerRunning()) vTaskStartScheduler();
+    simk::endRun(0, "");
+  }
+  Result r;
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, 0) < 0) {
+  }
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  r.notes = readAll(notes);
+  r.console = readAll(console);
+  r.trace = readAll(trace);
+  close(notes);
+  close(console);
+  close(trace);
+  return r;
+}
+
+std::string grep(const std::string& text, const std::string& needle) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.find(needle) != std::string::npos) out += line + "\n";
+  }
+  return out;
+}
+
+}  // namespace boardtest

@@ -1,0 +1,306 @@
+// The simulated kernel's scheduling rules, each checked in a fresh board.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "board_child.h"
+#include "cmsis_os.h"
+#include "cpp_freertos/queue.hpp"
+#include "cpp_freertos/semaphore.hpp"
+#include "cpp_freertos/thread.hpp"
+#include "queue.h"
+#include "semphr.h"
+#include "simkernel.h"
+#include "task.h"
+
+// The application hooks the kernel calls.
+extern "C" void vAssertCalled(const char*, int) { simk::halt("configAssert"); }
+extern "C" void configureTimerForRunTimeStats(void) {}
+extern "C" unsigned long getRunTimeCounterValue(void) { return 0; }
+
+namespace {
+
+using boardtest::note;
+using boardtest::tick;
+
+// A kernel task running a lambda.
+struct Body {
+  std::function<void()> fn;
+};
+void trampoline(void* p) {
+  static_cast<Body*>(p)->fn();
+  for (;;) vTaskDelay(portMAX_DELAY);
+}
+TaskHandle_t spawn(const char* name, UBaseType_t prio, std::function<void()> fn) {
+  TaskHandle_t h = nullptr;
+  xTaskCreate(trampoline, name, 256, new Body{std::move(fn)}, prio, &h);
+  return h;
+}
+
+std::string ms() { return std::to_string(simk::now() / simk::kMs) + "ms"; }
+
+TEST(Kernel, SendThatWakesAHigherPriorityTaskSwitchesAtOnce) {
+  auto r = boardtest::run([] {
+    static QueueHandle_t q = xQueueCreate(1, sizeof(int));
+    spawn("high", 3, [] {
+      int v = 0;
+      xQueueReceive(q, &v, portMAX_DELAY);
+      note("high got " + std::to_string(v));
+      simk::endRun(0, "");
+    });
+    spawn("low", 1, [] {
+      note("low sends");
+      int v = 7;
+      xQueueSend(q, &v, 0);
+      note("low after send");
+    });
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.notes, "low sends\nhigh got 7\n");
+}
+
+TEST(Kernel, EqualPrioritiesAreServedInArrivalOrderAndTakeTurnsAtEachTick) {
+  auto r = boardtest::run([] {
+    static QueueHandle_t q = xQueueCreate(4, sizeof(int));
+    // Three receivers of one priority start waiting at ticks 1, 2 and 3.
+    for (int i = 0; i < 3; ++i) {
+      static const char* names[] = {"A", "B", "C"};
+      const char* name = names[i];
+      spawn(name, 2, [name, i] {
+        vTaskDelay(i + 1);
+        int v = 0;
+        xQueueReceive(q, &v, portMAX_DELAY);
+        note(std::string(name) + " got " + std::to_string(v));
+      });
+    }
+    spawn("sender", 1, [] {
+      vTaskDelay(5);
+      for (int v = 1; v <= 3; ++v) xQueueSend(q, &v, 0);
+    });
+    // Two busy tasks of equal priority share the processor tick by tick.
+    spawn("starter", 3, [] {
+      vTaskDelay(10);
+      for (const char* name : {"X", "Y"}) {
+        spawn(name, 2, [name] {
+          for (int i = 0; i < 3; ++i) {
+            note(std::string(name) + " at tick " + std::to_string(tick()));
+            simk::busyWait(2 * simk::kMs);
+          }
+          simk::halt("done");
+        });
+      }
+      vTaskDelay(100);
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes,
+            "A got 1\nB got 2\nC got 3\n"
+            "X at tick 10\nY at tick 11\nX at tick 12\nY at tick 13\nX at tick 14\nY at tick 15\n");
+}
+
+TEST(Kernel, DelayAndDelayUntilCountTwoMillisecondTicks) {
+  auto r = boardtest::run([] {
+    spawn("delay", 2, [] {
+      for (int i = 0; i < 3; ++i) {
+        vTaskDelay(5);
+        note("delay " + std::to_string(tick()) + " " + ms());
+      }
+    });
+    struct Periodic : cpp_freertos::Thread {
+      Periodic() : Thread("periodic", 256, 1) {}
+      void Run() override {
+        for (int i = 0; i < 3; ++i) {
+          // The first call starts the period; the work before each wait does not shift it.
+          simk::busyWait(3 * simk::kMs);
+          DelayUntil(10);
+          note("until " + std::to_string(tick()));
+        }
+        simk::endRun(0, "");
+      }
+    };
+    (new Periodic())->Start();
+  });
+  EXPECT_EQ(r.notes,
+            "delay 5 10ms\ndelay 10 20ms\nuntil 11\ndelay 15 30ms\nuntil 21\nuntil 31\n");
+}
+
+TEST(Kernel, QueueTimeOutsAndAFullQueueWithoutWaitingDropsTheItem) {
+  auto r = boardtest::run([] {
+    spawn("t", 2, [] {
+      cpp_freertos::Queue q(2, sizeof(int));
+      int v = 0;
+      const bool got = q.Dequeue(&v, 50);
+      note(std::string("empty: ") + (got ? "got" : "timeout") + " at " + std::to_string(tick()));
+      int a = 1, b = 2, c = 3;
+      const bool sa = q.Enqueue(&a, 0);
+      const bool sb = q.Enqueue(&b, 0);
+      const bool sc = q.Enqueue(&c, 0);
+      note("sends: " + std::to_string(sa) + std::to_string(sb) + std::to_string(sc));
+      const bool sent = q.Enqueue(&c, 20);
+      note(std::string("full: ") + (sent ? "sent" : "timeout") + " at " + std::to_string(tick()));
+      q.Dequeue(&v, 0);
+      note("first " + std::to_string(v));
+      q.Dequeue(&v, 0);
+      note("second " + std::to_string(v));
+      note(std::string("third: ") + (q.Dequeue(&v, 0) ? "got" : "none"));
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes,
+            "empty: timeout at 50\nsends: 110\nfull: timeout at 70\nfirst 1\nsecond 2\n"
+            "third: none\n");
+}
+
+TEST(Kernel, EnqueueFromAnInterruptWakesTheReceiverAtThatMoment) {
+  auto r = boardtest::run([] {
+    static cpp_freertos::Queue* q = new cpp_freertos::Queue(5, 1);
+    spawn("rx", 2, [] {
+      uint8_t v = 0;
+      q->Dequeue(&v, portMAX_DELAY);
+      note("got " + std::to_string(v) + " at " + std::to_string(simk::now() / simk::kUs) + "us");
+      simk::endRun(0, "");
+    });
+    simk::schedule(5 * simk::kMs + 300 * simk::kUs, 6, [] {
+      BaseType_t woken = pdFALSE;
+      uint8_t v = 9;
+      q->EnqueueFromISR(&v, &woken);
+      note(std::string("woken ") + (woken ? "yes" : "no"));
+      portYIELD_FROM_ISR(woken);
+    });
+  });
+  EXPECT_EQ(r.notes, "woken yes\ngot 9 at 5300us\n");
+}
+
+TEST(Kernel, BinarySemaphoreGivenBeforeItIsTakenIsTakenOnce) {
+  auto r = boardtest::run([] {
+    spawn("t", 2, [] {
+      cpp_freertos::BinarySemaphore s;
+      note(std::string("fresh: ") + (s.Take(0) ? "taken" : "empty"));
+      const bool first = s.Give();
+      const bool second = s.Give();
+      note(std::string("give: ") + (first ? "ok" : "fail") + " again: " + (second ? "ok" : "fail"));
+      note(std::string("take: ") + (s.Take(0) ? "taken" : "empty"));
+      const bool late = s.Take(3);
+      note(std::string("take: ") + (late ? "taken" : "empty") + " at " + std::to_string(tick()));
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes, "fresh: empty\ngive: ok again: fail\ntake: taken\ntake: empty at 3\n");
+}
+
+TEST(Kernel, MessagePutWithoutTimeOutOnAFullQueueGivesUpAfterOneTick) {
+  auto r = boardtest::run([] {
+    spawn("t", 2, [] {
+      osMessageQDef(q, 1, uint16_t);
+      osMessageQId id = osMessageCreate(osMessageQ(q), nullptr);
+      vTaskDelay(3);
+      for (uint32_t value : {0x1234U, 5U}) {
+        const osStatus s = osMessagePut(id, value, 0);
+        note("put " + std::to_string(s) + " at " + std::to_string(tick()));
+      }
+      const osEvent e = osMessageGet(id, 0);
+      note("get " + std::to_string(e.status) + " value " + std::to_string(e.value.v));
+      const osEvent none = osMessageGet(id, 10);  // 10 ms are 5 ticks
+      note("get " + std::to_string(none.status) + " at " + std::to_string(tick()));
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes,
+            "put 0 at 3\nput 255 at 4\nget 16 value 4660\nget 64 at 9\n");
+}
+
+TEST(Kernel, MutexHolderInheritsThePriorityOfItsWaiter) {
+  auto r = boardtest::run([] {
+    static cpp_freertos::MutexStandard* m = new cpp_freertos::MutexStandard();
+    spawn("low", 1, [] {
+      m->Lock();
+      note("low holds");
+      vTaskDelay(2);  // high starts waiting meanwhile
+      note("low prio " + std::to_string(uxTaskPriorityGet(nullptr)) + "/" +
+           std::to_string(pcTaskGetName(nullptr)[0]));
+      simk::busyWait(10 * simk::kMs);  // middle is ready but must not run before the unlock
+      note("low unlocks");
+      m->Unlock();
+      note("low done");
+    });
+    spawn("high", 3, [] {
+      vTaskDelay(1);
+      note("high waits");
+      m->Lock();
+      note("high locked");
+      m->Unlock();
+    });
+    spawn("middle", 2, [] {
+      vTaskDelay(3);
+      note("middle runs");
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes,
+            "low holds\nhigh waits\nlow prio 1/108\nlow unlocks\nhigh locked\nmiddle runs\n");
+}
+
+TEST(Kernel, DeadlockEndsTheRunNamingTheWaitingTasks) {
+  auto r = boardtest::run(
+      [] {
+        static QueueHandle_t q = xQueueCreate(1, 1);
+        spawn("stuck", 2, [] {
+          uint8_t v;
+          xQueueReceive(q, &v, portMAX_DELAY);
+        });
+      },
+      {.duration = 10 * simk::kS, .kernelTick = true});
+  EXPECT_EQ(r.status, 3);
+}
+
+TEST(Kernel, AHaltedTaskStopsForGoodWhileTheOthersRunOn) {
+  auto r = boardtest::run([] {
+    spawn("doomed", 3, [] {
+      vTaskDelay(1);
+      simk::halt("bad alloc");
+    });
+    spawn("worker", 2, [] {
+      for (int i = 0; i < 3; ++i) {
+        vTaskDelay(2);
+        note("worker " + std::to_string(tick()));
+      }
+      for (const auto& t : simk::tasks()) {
+        if (t.name == "doomed") note("doomed " + t.state);
+      }
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes, "worker 2\nworker 4\nworker 6\ndoomed halted\n");
+  EXPECT_NE(r.trace.find(R"({"t":2000,"ev":"halt","thread":"doomed","reason":"bad alloc"})"),
+            std::string::npos)
+      << r.trace;
+}
+
+TEST(KernelHeap, FirstFitReusesFreedBlocksAndMergesNeighbours) {
+  auto r = boardtest::run([] {
+    const size_t free0 = xPortGetFreeHeapSize();
+    void* a = pvPortMalloc(1000);
+    void* b = pvPortMalloc(1000);
+    void* c = pvPortMalloc(1000);
+    note("each block costs " + std::to_string((free0 - xPortGetFreeHeapSize()) / 3));
+    vPortFree(b);
+    void* d = pvPortMalloc(500);
+    note(std::string("first fit reuses the hole: ") + (d == b ? "yes" : "no"));
+    vPortFree(d);
+    vPortFree(a);
+    vPortFree(c);
+    note(std::string("all merged: ") + (xPortGetFreeHeapSize() == free0 ? "yes" : "no"));
+    void* big = pvPortMalloc(free0 - 64);
+    note(std::string("one block of nearly all: ") + (big != nullptr ? "yes" : "no"));
+    note(std::string("more than free: ") + (pvPortMalloc(free0) == nullptr ? "refused" : "given"));
+    vPortFree(big);
+    note("peak " + std::to_string(simk::kernelHeapPeak() >= free0 - 64 ? 1 : 0));
+    simk::endRun(0, "");
+  });
+  EXPECT_EQ(r.notes,
+            "each block costs 1008\nfirst fit reuses the hole: yes\nall merged: yes\n"
+            "one block of nearly all: yes\nmore than free: refused\npeak 1\n");
+}
+
+}  // namespace
