@@ -32,9 +32,9 @@ struct LifeResult {
 }
 
 void execute(const RunConfig& config, const simscn::Command& cmd) {
+  if (cmd.op == simscn::Op::Wait) return;
   simtrace::Event("scenario").num("line", cmd.line).str("cmd", simscn::describe(cmd));
   switch (cmd.op) {
-    case simscn::Op::Wait: return;
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
         scenarioError(config, cmd, "event before the user interface has started");

@@ -23,15 +23,15 @@ uint32_t uwTickPrio = 16;  // no tick priority set yet
 }
 
 // The application's handlers; a vector without one falls to the hard-fault handler.
-#define SIM_HANDLERS(X)                                                                            \
-  X(SysTick_Handler)                                                                               \
-  X(TIM6_DAC_IRQHandler) X(TIM7_IRQHandler) X(LTDC_IRQHandler) X(DMA2D_IRQHandler)                 \
-      X(QUADSPI_IRQHandler) X(DMA2_Stream4_IRQHandler) X(DMA2_Stream7_IRQHandler)                  \
-          X(EXTI9_5_IRQHandler) X(OTG_FS_IRQHandler) X(USART1_IRQHandler)                          \
-              X(DMA1_Stream4_IRQHandler) X(TIM4_IRQHandler) X(ETH_IRQHandler) X(ADC_IRQHandler)    \
-                  X(SPI2_IRQHandler) X(TIM3_IRQHandler) X(TIM8_CC_IRQHandler) X(HardFault_Handler) \
-                      X(MemManage_Handler) X(BusFault_Handler) X(UsageFault_Handler)               \
-                          X(DebugMon_Handler)
+#define SIM_HANDLERS(X)                                                                           \
+  X(SysTick_Handler)                                                                              \
+  X(TIM6_DAC_IRQHandler)                                                                          \
+  X(TIM7_IRQHandler) X(LTDC_IRQHandler) X(DMA2D_IRQHandler) X(QUADSPI_IRQHandler)                 \
+      X(DMA2_Stream4_IRQHandler) X(DMA2_Stream7_IRQHandler) X(EXTI9_5_IRQHandler)                 \
+          X(OTG_FS_IRQHandler) X(USART1_IRQHandler) X(DMA1_Stream4_IRQHandler) X(TIM4_IRQHandler) \
+              X(ETH_IRQHandler) X(ADC_IRQHandler) X(SPI2_IRQHandler) X(TIM3_IRQHandler)           \
+                  X(TIM8_CC_IRQHandler) X(HardFault_Handler) X(MemManage_Handler)                 \
+                      X(BusFault_Handler) X(UsageFault_Handler) X(DebugMon_Handler)
 
 extern "C" {
 #define SIM_DECLARE(name) void name(void) __attribute__((weak));

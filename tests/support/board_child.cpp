@@ -9,6 +9,7 @@
 
 #include "FreeRTOS.h"
 #include "console.h"
+#include "sim_stdio.h"
 #include "simhal.h"
 #include "task.h"
 #include "trace.h"
@@ -54,11 +55,13 @@ Result run(const std::function<void()>& setup, const Options& options) {
     simtrace::setClock(&simk::now);
     simconsole::setOutputs(console, -1);
     simhal::setConsoleSink(&simconsole::put);
+    simruntime::routeStdoutToFirmware();
     simk::addEndHook([](int) {
       simconsole::flush(true);
       simtrace::flush();
     });
-    simk::schedule(options.duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+    simk::schedule(
+        options.duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
     if (options.kernelTick) {
       tickSource().start(2 * simk::kMs, 2 * simk::kMs, 15, false, [] { xPortSysTickHandler(); });
     }

@@ -121,8 +121,7 @@ TEST(Kernel, DelayAndDelayUntilCountTwoMillisecondTicks) {
     };
     (new Periodic())->Start();
   });
-  EXPECT_EQ(r.notes,
-            "delay 5 10ms\ndelay 10 20ms\nuntil 11\ndelay 15 30ms\nuntil 21\nuntil 31\n");
+  EXPECT_EQ(r.notes, "delay 5 10ms\ndelay 10 20ms\nuntil 11\ndelay 15 30ms\nuntil 21\nuntil 31\n");
 }
 
 TEST(Kernel, QueueTimeOutsAndAFullQueueWithoutWaitingDropsTheItem) {
@@ -206,8 +205,7 @@ TEST(Kernel, MessagePutWithoutTimeOutOnAFullQueueGivesUpAfterOneTick) {
       simk::endRun(0, "");
     });
   });
-  EXPECT_EQ(r.notes,
-            "put 0 at 3\nput 255 at 4\nget 16 value 4660\nget 64 at 9\n");
+  EXPECT_EQ(r.notes, "put 0 at 3\nput 255 at 4\nget 16 value 4660\nget 64 at 9\n");
 }
 
 TEST(Kernel, MutexHolderInheritsThePriorityOfItsWaiter) {

@@ -1,0 +1,77 @@
+#include "process.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace proc {
+namespace {
+
+std::string drain(int fd) {
+  std::string s;
+  char buf[8192];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+  return s;
+}
+
+}  // namespace
+
+Output run(const std::vector<std::string>& argv, const std::string& stdinText) {
+  // Output goes to temporary files so that a large output cannot block the child.
+  char outName[] = "/tmp/shapeplay-outXXXXXX";
+  char errName[] = "/tmp/shapeplay-errXXXXXX";
+  char inName[] = "/tmp/shapeplay-inXXXXXX";
+  const int outFd = mkstemp(outName);
+  const int errFd = mkstemp(errName);
+  const int inFd = mkstemp(inName);
+  (void)!write(inFd, stdinText.data(), stdinText.size());
+  lseek(inFd, 0, SEEK_SET);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(inFd, 0);
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  Output o;
+  o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  lseek(outFd, 0, SEEK_SET);
+  lseek(errFd, 0, SEEK_SET);
+  o.out = drain(outFd);
+  o.err = drain(errFd);
+  close(outFd);
+  close(errFd);
+  close(inFd);
+  unlink(outName);
+  unlink(errName);
+  unlink(inName);
+  return o;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string tempDir() {
+  char name[] = "/tmp/shapeplay-testXXXXXX";
+  return mkdtemp(name);
+}
+
+}  // namespace proc
