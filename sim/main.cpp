@@ -42,6 +42,14 @@ int main(int argc, char** argv) {
     }
     config.script = std::get<simscn::Script>(std::move(loaded));
     config.hasScript = true;
+    // Everything the script asks for is checked before the board starts.
+    for (const simscn::Command& cmd : config.script.commands) {
+      if (!simrun::supported(cmd.op)) {
+        std::fprintf(stderr, "shapeplay-sim: %s:%d: '%s': this board has no such input yet\n",
+                     config.script.file.c_str(), cmd.line, simscn::describe(cmd).c_str());
+        return simcli::kExitScenario;
+      }
+    }
   }
 
   config.logFd = openOutput(config.options.log);

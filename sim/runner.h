@@ -18,6 +18,9 @@ struct RunConfig {
   int logFd = -1;
 };
 
+// Whether the simulated board carries out this kind of scenario command.
+bool supported(simscn::Op op);
+
 // Runs the whole scenario; returns the exit status of the simulator.
 int run(const RunConfig& config);
 

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "runtime_heap.h"
 #include "simkernel.h"
 #include "trace.h"
 
@@ -53,6 +54,7 @@ void setOutputs(int stdoutFd, int logFd) {
 }
 
 void put(std::uint8_t byte) {
+  simruntime::HostScope host;
   Console& c = con();
   c.pending.push_back(static_cast<char>(byte));
   Console::Recent& recent = c.byContext[simk::contextName()];

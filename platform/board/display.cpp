@@ -48,9 +48,7 @@ uint8_t BSP_LCD_Init(void) {
 }
 
 void BSP_LCD_Clear(uint32_t colour) {
-  char args[24];
-  std::snprintf(args, sizeof args, "colour=0x%08X", colour);
-  simhal::record("BSP_LCD_Clear", args);
+  simhal::record("BSP_LCD_Clear", "colour=0x%08X", colour);
   if (lcdReady) lcdColour = colour;
 }
 

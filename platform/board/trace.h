@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime_heap.h"
+
 namespace simtrace {
 
 // Starts writing to an open file descriptor, which stays owned by the caller (it is not closed).
@@ -76,6 +78,8 @@ class Event {
 
   // Each event collects its line on its own and hands it over when complete, so an event built
   // while another one is still being built (say, inside an argument) cannot split its line.
+  // The trace's own memory is the simulator's, not the firmware's runtime heap.
+  simruntime::HostScope host_;
   bool active_;
   std::string line_;
 };

@@ -5,7 +5,6 @@
 // Simplification: interrupts are delivered whole, never nested, and masking (BASEPRI,
 // PRIMASK) is recorded but not applied, since handlers only run between task switches.
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "console.h"
@@ -23,15 +22,16 @@ uint32_t uwTickPrio = 16;  // no tick priority set yet
 }
 
 // The application's handlers; a vector without one falls to the hard-fault handler.
-#define SIM_HANDLERS(X)                                                                           \
-  X(SysTick_Handler)                                                                              \
-  X(TIM6_DAC_IRQHandler)                                                                          \
-  X(TIM7_IRQHandler) X(LTDC_IRQHandler) X(DMA2D_IRQHandler) X(QUADSPI_IRQHandler)                 \
-      X(DMA2_Stream4_IRQHandler) X(DMA2_Stream7_IRQHandler) X(EXTI9_5_IRQHandler)                 \
-          X(OTG_FS_IRQHandler) X(USART1_IRQHandler) X(DMA1_Stream4_IRQHandler) X(TIM4_IRQHandler) \
-              X(ETH_IRQHandler) X(ADC_IRQHandler) X(SPI2_IRQHandler) X(TIM3_IRQHandler)           \
-                  X(TIM8_CC_IRQHandler) X(HardFault_Handler) X(MemManage_Handler)                 \
-                      X(BusFault_Handler) X(UsageFault_Handler) X(DebugMon_Handler)
+#define SIM_HANDLERS(X)                                                                          \
+  X(SysTick_Handler)                                                                             \
+  X(TIM6_DAC_IRQHandler)                                                                         \
+  X(TIM7_IRQHandler)                                                                             \
+  X(LTDC_IRQHandler) X(DMA2D_IRQHandler) X(QUADSPI_IRQHandler) X(DMA2_Stream4_IRQHandler)        \
+      X(DMA2_Stream7_IRQHandler) X(EXTI9_5_IRQHandler) X(OTG_FS_IRQHandler) X(USART1_IRQHandler) \
+          X(DMA1_Stream4_IRQHandler) X(TIM4_IRQHandler) X(ETH_IRQHandler) X(ADC_IRQHandler)      \
+              X(SPI2_IRQHandler) X(TIM3_IRQHandler) X(TIM8_CC_IRQHandler) X(HardFault_Handler)   \
+                  X(MemManage_Handler) X(BusFault_Handler) X(UsageFault_Handler)                 \
+                      X(DebugMon_Handler)
 
 extern "C" {
 #define SIM_DECLARE(name) void name(void) __attribute__((weak));
@@ -71,11 +71,15 @@ Handler handlerOf(IRQn_Type irq) {
   }
 }
 
+// Exceptions -16..-1 and interrupts 0..111, indexed from 0.
+constexpr int kVectors = 128;
+int slot(IRQn_Type irq) { return static_cast<int>(irq) + 16; }
+
 struct Nvic {
   std::uint32_t grouping = 0;
-  std::map<int, int> priority;
-  std::map<int, bool> enabled;
-  std::map<int, bool> pending;
+  int priority[kVectors] = {};
+  bool enabled[kVectors] = {};
+  bool pending[kVectors] = {};
 };
 
 Nvic& nvic() {
@@ -93,15 +97,12 @@ SysTickModel& systick() {
 
 volatile std::uint32_t uwTick = 0;
 
-const char* irqName(IRQn_Type irq) {
-  static char buf[16];
-  std::snprintf(buf, sizeof buf, "%d", static_cast<int>(irq));
-  return buf;
-}
-
 void deliver(IRQn_Type irq) {
   Handler h = handlerOf(irq);
-  if (h == nullptr) h = HardFault_Handler;
+  if (h == nullptr) {
+    simhal::stackEmptyFrame();
+    h = HardFault_Handler;
+  }
   if (h == nullptr) simk::halt("unhandled interrupt");
   h();
 }
@@ -110,22 +111,13 @@ void deliver(IRQn_Type irq) {
 
 namespace simhal {
 
-int irqPriority(IRQn_Type irq) {
-  auto& n = nvic();
-  auto it = n.priority.find(irq);
-  return it == n.priority.end() ? 0 : it->second;
-}
+int irqPriority(IRQn_Type irq) { return nvic().priority[slot(irq)]; }
 
-bool irqEnabled(IRQn_Type irq) {
-  if (irq < 0) return true;
-  auto& n = nvic();
-  auto it = n.enabled.find(irq);
-  return it != n.enabled.end() && it->second;
-}
+bool irqEnabled(IRQn_Type irq) { return irq < 0 || nvic().enabled[slot(irq)]; }
 
 void raiseIrq(IRQn_Type irq) {
   if (!irqEnabled(irq)) {
-    nvic().pending[irq] = true;
+    nvic().pending[slot(irq)] = true;
     return;
   }
   deliver(irq);
@@ -150,8 +142,9 @@ void __ISB(void) {}
 void __DMB(void) {}
 void __disable_irq(void) {}
 void __enable_irq(void) {}
-uint32_t __get_MSP(void) { return 0; }
-uint32_t __get_PSP(void) { return 0; }
+// The stacked exception frame of the simulated processor, on either stack.
+uint32_t __get_MSP(void) { return simhal::frameAddress(); }
+uint32_t __get_PSP(void) { return simhal::frameAddress(); }
 uint32_t __get_IPSR(void) { return simk::inInterrupt() ? 16U : 0U; }
 
 void SCB_EnableICache(void) {
@@ -180,18 +173,18 @@ uint32_t SysTick_Config(uint32_t ticks) {
 void NVIC_SetPriorityGrouping(uint32_t group) { nvic().grouping = group; }
 uint32_t NVIC_GetPriorityGrouping(void) { return nvic().grouping; }
 void NVIC_SetPriority(IRQn_Type irq, uint32_t priority) {
-  nvic().priority[irq] = static_cast<int>(priority & 0xF);
+  nvic().priority[slot(irq)] = static_cast<int>(priority & 0xF);
 }
 uint32_t NVIC_GetPriority(IRQn_Type irq) { return static_cast<uint32_t>(simhal::irqPriority(irq)); }
 void NVIC_EnableIRQ(IRQn_Type irq) {
   auto& n = nvic();
-  n.enabled[irq] = true;
-  if (n.pending[irq]) {
-    n.pending[irq] = false;
+  n.enabled[slot(irq)] = true;
+  if (n.pending[slot(irq)]) {
+    n.pending[slot(irq)] = false;
     simhal::scheduleIrq(simk::now(), irq);
   }
 }
-void NVIC_DisableIRQ(IRQn_Type irq) { nvic().enabled[irq] = false; }
+void NVIC_DisableIRQ(IRQn_Type irq) { nvic().enabled[slot(irq)] = false; }
 void NVIC_SystemReset(void) { simk::endRun(0, "system reset"); }
 
 // ---- chip support library: general
@@ -232,20 +225,22 @@ void HAL_Delay(uint32_t delay) {
 }
 
 void HAL_NVIC_SetPriorityGrouping(uint32_t group) {
-  simhal::record("HAL_NVIC_SetPriorityGrouping",
-                 group == NVIC_PRIORITYGROUP_4 ? "NVIC_PRIORITYGROUP_4" : std::to_string(group));
+  if (group == NVIC_PRIORITYGROUP_4) {
+    simhal::record("HAL_NVIC_SetPriorityGrouping", "NVIC_PRIORITYGROUP_4");
+  } else {
+    simhal::record("HAL_NVIC_SetPriorityGrouping", "%u", group);
+  }
   NVIC_SetPriorityGrouping(group);
 }
 
 void HAL_NVIC_SetPriority(IRQn_Type irq, uint32_t preempt, uint32_t sub) {
-  simhal::record("HAL_NVIC_SetPriority", std::string("irq=") + irqName(irq) +
-                                             " preempt=" + std::to_string(preempt) +
-                                             " sub=" + std::to_string(sub));
+  simhal::record("HAL_NVIC_SetPriority", "irq=%d preempt=%u sub=%u", static_cast<int>(irq), preempt,
+                 sub);
   NVIC_SetPriority(irq, preempt);
 }
 
 void HAL_NVIC_EnableIRQ(IRQn_Type irq) {
-  simhal::record("HAL_NVIC_EnableIRQ", std::string("irq=") + irqName(irq));
+  simhal::record("HAL_NVIC_EnableIRQ", "irq=%d", static_cast<int>(irq));
   NVIC_EnableIRQ(irq);
 }
 

@@ -3,6 +3,7 @@
 // pull resistor. Output changes go to the trace as `gpio` events unless a model reports
 // that pin itself.
 #include <array>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -53,14 +54,15 @@ const char* pullName(std::uint32_t pull) {
   }
 }
 
-std::string pinList(std::uint32_t mask) {
-  std::string s;
-  for (int i = 0; i < 16; ++i) {
+void pinList(std::uint32_t mask, char* out, std::size_t size) {
+  std::size_t used = 0;
+  out[0] = 0;
+  for (int i = 0; i < 16 && used < size; ++i) {
     if ((mask & (1U << i)) == 0) continue;
-    if (!s.empty()) s += ",";
-    s += std::to_string(i);
+    const int n = std::snprintf(out + used, size - used, used == 0 ? "%d" : ",%d", i);
+    if (n < 0) break;
+    used += static_cast<std::size_t>(n);
   }
-  return s;
 }
 
 void refreshRegisters(int port) {
@@ -120,14 +122,15 @@ extern "C" {
 
 void HAL_GPIO_Init(GPIO_TypeDef* port, GPIO_InitTypeDef* init) {
   const int idx = simhal::portIndex(port);
-  const char name[2] = {static_cast<char>('A' + idx), 0};
-  std::string args = std::string("GPIO") + name + " pins=" + pinList(init->Pin) +
-                     " mode=" + modeName(init->Mode) + " pull=" + pullName(init->Pull) +
-                     " speed=" + std::to_string(init->Speed);
+  char list[48];
+  pinList(init->Pin, list, sizeof list);
   if (init->Mode == GPIO_MODE_AF_PP || init->Mode == GPIO_MODE_AF_OD) {
-    args += " af=" + std::to_string(init->Alternate);
+    simhal::record("HAL_GPIO_Init", "GPIO%c pins=%s mode=%s pull=%s speed=%u af=%u", 'A' + idx,
+                   list, modeName(init->Mode), pullName(init->Pull), init->Speed, init->Alternate);
+  } else {
+    simhal::record("HAL_GPIO_Init", "GPIO%c pins=%s mode=%s pull=%s speed=%u", 'A' + idx, list,
+                   modeName(init->Mode), pullName(init->Pull), init->Speed);
   }
-  simhal::record("HAL_GPIO_Init", args);
   for (int i = 0; i < 16; ++i) {
     if ((init->Pin & (1U << i)) == 0) continue;
     Pin& p = pins()[idx][i];

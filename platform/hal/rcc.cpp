@@ -75,11 +75,10 @@ void sim_rcc_clock_enable(SimClock clock) { simhal::record("RCC_CLK_ENABLE", clo
 
 HAL_StatusTypeDef HAL_RCC_OscConfig(RCC_OscInitTypeDef* osc) {
   const RCC_PLLInitTypeDef& pll = osc->PLL;
-  simhal::record("HAL_RCC_OscConfig",
-                 "hse=" + std::string(osc->HSEState == RCC_HSE_ON ? "on" : "off") +
-                     " pll=" + std::string(pll.PLLState == RCC_PLL_ON ? "on" : "off") +
-                     " M=" + std::to_string(pll.PLLM) + " N=" + std::to_string(pll.PLLN) +
-                     " P=" + std::to_string(pll.PLLP) + " Q=" + std::to_string(pll.PLLQ));
+  simhal::record("HAL_RCC_OscConfig", "hse=%s lse=%s pll=%s M=%u N=%u P=%u Q=%u",
+                 osc->HSEState == RCC_HSE_ON ? "on" : "off",
+                 osc->LSEState == RCC_LSE_ON ? "on" : "off",
+                 pll.PLLState == RCC_PLL_ON ? "on" : "off", pll.PLLM, pll.PLLN, pll.PLLP, pll.PLLQ);
   if (pll.PLLState == RCC_PLL_ON) {
     const bool valid = pll.PLLM >= 2 && pll.PLLM <= 63 && pll.PLLN >= 50 && pll.PLLN <= 432 &&
                        (pll.PLLP == 2 || pll.PLLP == 4 || pll.PLLP == 6 || pll.PLLP == 8) &&
@@ -101,12 +100,9 @@ HAL_StatusTypeDef HAL_PWREx_EnableOverDrive(void) {
 void HAL_PWR_EnableBkUpAccess(void) { simhal::record("HAL_PWR_EnableBkUpAccess"); }
 
 HAL_StatusTypeDef HAL_RCC_ClockConfig(RCC_ClkInitTypeDef* clk, uint32_t latency) {
-  simhal::record("HAL_RCC_ClockConfig",
-                 "source=" + std::to_string(clk->SYSCLKSource) +
-                     " ahb=" + std::to_string(ahbDivider(clk->AHBCLKDivider)) +
-                     " apb1=" + std::to_string(apbDivider(clk->APB1CLKDivider)) +
-                     " apb2=" + std::to_string(apbDivider(clk->APB2CLKDivider)) +
-                     " latency=" + std::to_string(latency));
+  simhal::record("HAL_RCC_ClockConfig", "source=%u ahb=%u apb1=%u apb2=%u latency=%u",
+                 clk->SYSCLKSource, ahbDivider(clk->AHBCLKDivider), apbDivider(clk->APB1CLKDivider),
+                 apbDivider(clk->APB2CLKDivider), latency);
   Clocks& c = clocks();
   std::uint32_t sys = kHsi;
   if (clk->SYSCLKSource == RCC_SYSCLKSOURCE_PLLCLK) {
@@ -134,11 +130,9 @@ HAL_StatusTypeDef HAL_RCC_ClockConfig(RCC_ClkInitTypeDef* clk, uint32_t latency)
 }
 
 HAL_StatusTypeDef HAL_RCCEx_PeriphCLKConfig(RCC_PeriphCLKInitTypeDef* p) {
-  simhal::record("HAL_RCCEx_PeriphCLKConfig",
-                 "select=" + std::to_string(p->PeriphClockSelection) +
-                     " saiN=" + std::to_string(p->PLLSAI.PLLSAIN) +
-                     " saiP=" + std::to_string(p->PLLSAI.PLLSAIP) +
-                     " clk48=" + std::to_string(p->Clk48ClockSelection));
+  simhal::record("HAL_RCCEx_PeriphCLKConfig", "select=0x%X saiN=%u saiP=%u clk48=0x%X rtc=0x%X",
+                 p->PeriphClockSelection, p->PLLSAI.PLLSAIN, p->PLLSAI.PLLSAIP,
+                 p->Clk48ClockSelection, p->RTCClockSelection);
   return HAL_OK;
 }
 

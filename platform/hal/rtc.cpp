@@ -10,9 +10,8 @@ __attribute__((weak)) void HAL_RTC_MspInit(RTC_HandleTypeDef*) {}
 
 HAL_StatusTypeDef HAL_RTC_Init(RTC_HandleTypeDef* hrtc) {
   if (hrtc == nullptr) return HAL_ERROR;
-  simhal::record("HAL_RTC_Init", "format=" + std::to_string(hrtc->Init.HourFormat) +
-                                     " async=" + std::to_string(hrtc->Init.AsynchPrediv) +
-                                     " sync=" + std::to_string(hrtc->Init.SynchPrediv));
+  simhal::record("HAL_RTC_Init", "format=%u async=%u sync=%u output=%u", hrtc->Init.HourFormat,
+                 hrtc->Init.AsynchPrediv, hrtc->Init.SynchPrediv, hrtc->Init.OutPut);
   if (hrtc->State == 0) HAL_RTC_MspInit(hrtc);
   hrtc->State = 1;
   return HAL_OK;

@@ -11,8 +11,10 @@
 
 namespace simhal {
 
-// A set-up call of the chip support library or board support, in the trace as a `hal` event.
-void record(const char* call, const std::string& args = std::string());
+// A set-up call of the chip support library or board support, in the trace as a `hal` event;
+// the arguments are formatted as printf does, without touching the heap.
+void record(const char* call, const char* argsFormat = nullptr, ...)
+    __attribute__((format(printf, 2, 3)));
 
 // ---- interrupts
 // Runs the handler of irq now (in interrupt context), or keeps it pending while disabled.
@@ -33,6 +35,13 @@ void setInputLevel(int port, int pin, bool high);
 void onOutputChange(int port, int pin, std::function<void(bool high)> listener);
 // Output changes of this pin are not written to the trace (a model reports them instead).
 void setQuiet(int port, int pin);
+
+// ---- faults
+// Host fault signals in firmware become hard faults of the simulated processor.
+void installFaultHandlers();
+// The exception frame an unhandled interrupt stacks (all registers 0), and where frames are.
+void stackEmptyFrame();
+std::uint32_t frameAddress();
 
 // ---- clocks
 std::uint32_t sysclk();

@@ -54,9 +54,8 @@ __attribute__((weak)) void HAL_TIM_PeriodElapsedCallback(TIM_HandleTypeDef*) {}
 HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
   if (htim == nullptr) return HAL_ERROR;
   const int idx = indexOf(htim->Instance);
-  simhal::record("HAL_TIM_Base_Init", "TIM" + std::to_string(idx) +
-                                          " prescaler=" + std::to_string(htim->Init.Prescaler) +
-                                          " period=" + std::to_string(htim->Init.Period));
+  simhal::record("HAL_TIM_Base_Init", "TIM%d prescaler=%u period=%u", idx, htim->Init.Prescaler,
+                 htim->Init.Period);
   if (htim->State == HAL_TIM_STATE_RESET) {
     htim->Lock = HAL_UNLOCKED;
     HAL_TIM_Base_MspInit(htim);
@@ -70,8 +69,7 @@ HAL_StatusTypeDef HAL_TIM_Base_Init(TIM_HandleTypeDef* htim) {
 
 static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
   const int idx = indexOf(htim->Instance);
-  simhal::record(interrupt ? "HAL_TIM_Base_Start_IT" : "HAL_TIM_Base_Start",
-                 "TIM" + std::to_string(idx));
+  simhal::record(interrupt ? "HAL_TIM_Base_Start_IT" : "HAL_TIM_Base_Start", "TIM%d", idx);
   TIM_TypeDef* tim = htim->Instance;
   tim->CR1 |= TIM_CR1_CEN;
   if (interrupt) tim->DIER |= TIM_DIER_UIE;

@@ -35,14 +35,10 @@ __attribute__((weak)) void HAL_UART_MspInit(UART_HandleTypeDef*) {}
 
 HAL_StatusTypeDef HAL_UART_Init(UART_HandleTypeDef* huart) {
   if (huart == nullptr || huart->Init.BaudRate == 0) return HAL_ERROR;
-  simhal::record("HAL_UART_Init", "USART" + std::to_string(indexOf(huart->Instance)) +
-                                      " baud=" + std::to_string(huart->Init.BaudRate) +
-                                      " word=" + std::to_string(huart->Init.WordLength) +
-                                      " stop=" + std::to_string(huart->Init.StopBits) +
-                                      " parity=" + std::to_string(huart->Init.Parity) +
-                                      " mode=" + std::to_string(huart->Init.Mode) +
-                                      " flow=" + std::to_string(huart->Init.HwFlowCtl) +
-                                      " oversampling=" + std::to_string(huart->Init.OverSampling));
+  simhal::record(
+      "HAL_UART_Init", "USART%d baud=%u word=%u stop=%u parity=%u mode=%u flow=%u oversampling=%u",
+      indexOf(huart->Instance), huart->Init.BaudRate, huart->Init.WordLength, huart->Init.StopBits,
+      huart->Init.Parity, huart->Init.Mode, huart->Init.HwFlowCtl, huart->Init.OverSampling);
   if (huart->gState == HAL_UART_STATE_RESET) {
     huart->Lock = HAL_UNLOCKED;
     HAL_UART_MspInit(huart);

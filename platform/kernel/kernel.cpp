@@ -10,6 +10,7 @@
 // critical sections and the interrupt mask have nothing to protect and are only counted.
 #include <pthread.h>
 #include <semaphore.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 
 #include "FreeRTOS.h"
 #include "queue.h"
+#include "runtime_heap.h"
 #include "semphr.h"
 #include "simkernel.h"
 #include "task.h"
@@ -407,6 +409,13 @@ bool checkTimeout(std::uint64_t entry, TickType_t ticks, TickType_t& remaining) 
 void* hostEntry(void* arg) {
   auto* t = static_cast<Tcb*>(arg);
   tlsSelf = t;
+  // A stack of its own for fault signals, so that even an overflowing task can be stopped.
+  static thread_local std::vector<char> signalStack(64 * 1024);
+  stack_t ss{};
+  ss.ss_sp = signalStack.data();
+  ss.ss_size = signalStack.size();
+  sigaltstack(&ss, nullptr);
+  simruntime::countThisThread();
   while (sem_wait(&t->cpu) != 0 && errno == EINTR) {
   }
   t->code(t->parameters);
@@ -579,6 +588,7 @@ QueueHandle_t xQueueGenericCreate(const UBaseType_t uxQueueLength, const UBaseTy
   const size_t bytes = kQueueBytes + uxQueueLength * uxItemSize;
   void* block = pvPortMalloc(bytes);
   if (block == nullptr) return nullptr;
+  simruntime::HostScope host;
   auto* q = new QueueDefinition();
   q->block = block;
   q->storage = static_cast<std::uint8_t*>(block) + kQueueBytes;
@@ -721,6 +731,7 @@ BaseType_t xTaskCreate(TaskFunction_t code, const char* const name, const uint16
     return errCOULD_NOT_ALLOCATE_REQUIRED_MEMORY;
   }
   if (priority >= static_cast<UBaseType_t>(kPriorities)) priority = kPriorities - 1;
+  simruntime::HostScope host;
   auto* t = new Tcb();
   std::snprintf(t->name, sizeof t->name, "%s", name != nullptr ? name : "");
   t->priority = t->basePriority = priority;
@@ -959,6 +970,7 @@ void resetClock(Time start) {
 }
 
 EventId schedule(Time t, int order, std::function<void()> fn, bool wakes) {
+  simruntime::HostScope host;
   Kernel& k = K();
   if (t < k.now) t = k.now;
   const std::uint64_t seq = k.nextSeq++;

@@ -1,6 +1,7 @@
 // The firmware's start-up on the simulated board: console, thread set, objects it shares.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "FreeRTOS.h"
@@ -259,6 +260,129 @@ TEST(Queues, SixUserRequestsWhileTheReceiverIsBusyFiveArriveInOrder) {
   EXPECT_EQ(r.notes,
             "sent ok\nsent ok\nsent ok\nsent ok\nsent ok\nsent lost\n"
             "5 main=0\n5 main=1\n5 main=2\n5 main=3\n5 main=4\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HardFault, ABadAccessPrintsTheFrameAndStopsOnlyThatThread) {
+  auto r = boardtest::run(
+      [] {
+        Usart1::initUsart();
+        Usart1::initialized = true;
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(1);
+              // An address the compiler cannot see through: 0x10, nothing mapped there.
+              static volatile uintptr_t address = 0x10;
+              *reinterpret_cast<volatile uint32_t*>(address) = 1;
+              note("store went through");
+            },
+            "faulty", 256, nullptr, 4, nullptr);
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(100);
+              note("other still runs");
+              simk::endRun(0, "");
+            },
+            "other", 256, nullptr, 3, nullptr);
+      },
+      []() {
+        boardtest::Options o;
+        o.duration = simk::kS;
+        return o;
+      }());
+  EXPECT_EQ(r.notes, "other still runs\n");
+  EXPECT_EQ(r.console.rfind("\n\n[Hard fault handler - all numbers in hex]\nR0 = ", 0), 0u)
+      << r.console;
+  for (const char* line : {"\nR12 = ", "\nLR [R14] = ", "  subroutine call return address\n",
+                           "\nPC [R15] = ", "  program counter\n", "\nPSR = 1000000\n",
+                           "\nBFAR = 10\n", "\nCFSR = 8200\n", "\nHFSR = 40000000\n",
+                           "\nDFSR = 0\n", "\nAFSR = 0\n", "\nSCB_SHCSR = 0\n"}) {
+    EXPECT_NE(r.console.find(line), std::string::npos) << line;
+  }
+  EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"faulty")"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The calls of the start-up in the trace, one a line: "call args".
+std::string setUpCalls(const std::string& trace) {
+  std::string out;
+  const std::regex call(R"re("ev":"hal","call":"([^"]*)"(?:,"args":"([^"]*)")?)re");
+  const std::regex gpio(R"re("ev":"gpio","port":"(.)","pin":(\d+),"level":(\d))re");
+  const std::regex console(R"re("ev":"console","text":"([^"]*)")re");
+  std::smatch m;
+  size_t pos = 0;
+  while (pos < trace.size()) {
+    const size_t end = trace.find('\n', pos);
+    const std::string line = trace.substr(pos, end - pos);
+    pos = end + 1;
+    if (std::regex_search(line, m, call)) {
+      out += m[1].str() + (m[2].matched ? " " + m[2].str() : "") + "\n";
+    } else if (std::regex_search(line, m, gpio)) {
+      out += "pin P" + m[1].str() + m[2].str() + "=" + m[3].str() + "\n";
+    } else if (std::regex_search(line, m, console)) {
+      out += "console " + m[1].str() + "\n";
+    }
+  }
+  return out;
+}
+
+TEST(Startup, BoardIsBroughtUpInOrder) {
+  auto r = boardtest::run([] { firmware_main(); }, shortRun(10 * simk::kMs));
+  const std::string calls = setUpCalls(r.trace);
+  // The millisecond tick follows each clock change; before HAL_Init its priority is not known.
+  auto clockTree = [](const char* tickPriority) {
+    return std::string(
+               "HAL_RCC_OscConfig hse=on lse=off pll=on M=25 N=400 P=2 Q=8\n"
+               "HAL_PWREx_EnableOverDrive\n"
+               "HAL_RCC_ClockConfig source=2 ahb=1 apb1=4 apb2=2 latency=6\n") +
+           tickPriority +
+           "HAL_RCCEx_PeriphCLKConfig select=0x200000 saiN=192 saiP=1 clk48=0x8000000 rtc=0x0\n";
+  };
+  const std::string expected =
+      // cycle counter on before anything else, then clocks, grouping, caches, library
+      "HAL_MPU_Disable cycle-counter=on\n" + clockTree("") +
+      "HAL_NVIC_SetPriorityGrouping NVIC_PRIORITYGROUP_4\n"
+      "SCB_EnableICache\nSCB_EnableDCache\nHAL_Init\n"
+      "HAL_NVIC_SetPriority irq=-1 preempt=15 sub=0\n"
+      "RCC_CLK_ENABLE GPIOA\nRCC_CLK_ENABLE GPIOB\nRCC_CLK_ENABLE GPIOC\nRCC_CLK_ENABLE GPIOD\n"
+      "RCC_CLK_ENABLE GPIOE\nRCC_CLK_ENABLE GPIOF\nRCC_CLK_ENABLE GPIOG\nRCC_CLK_ENABLE GPIOH\n"
+      "RCC_CLK_ENABLE GPIOI\nRCC_CLK_ENABLE GPIOJ\nRCC_CLK_ENABLE GPIOK\n"
+      "RCC_CLK_ENABLE USART1\nRCC_CLK_ENABLE LTDC\nRCC_CLK_ENABLE BKPSRAM\n"
+      // flash mapped, clocks once more, backlight enable high
+      "BSP_QSPI_Init\nBSP_QSPI_EnableMemoryMappedMode\n" +
+      clockTree("HAL_NVIC_SetPriority irq=-1 preempt=15 sub=0\n") +
+      "HAL_GPIO_Init GPIOK pins=3 mode=OUTPUT_PP pull=NOPULL speed=0\n"
+      "pin PK3=1\n"
+      // kernel tick: TIM6 every 2 ms at the lowest priority
+      "RCC_CLK_ENABLE TIM6\n"
+      "HAL_NVIC_SetPriority irq=54 preempt=15 sub=0\nHAL_NVIC_EnableIRQ irq=54\n"
+      "HAL_TIM_Base_Init TIM6 prescaler=3 period=49999\nHAL_TIM_Base_Start_IT TIM6\n"
+      // real-time clock from the crystal, 1 Hz
+      "HAL_RCC_OscConfig hse=off lse=on pll=off M=0 N=0 P=0 Q=0\n"
+      "HAL_RCCEx_PeriphCLKConfig select=0x20 saiN=0 saiP=0 clk48=0x0 rtc=0x100\n"
+      "RCC_CLK_ENABLE RTC\nHAL_RTC_Init format=0 async=127 sync=255 output=0\n"
+      // millisecond tick above everything, then the console
+      "HAL_NVIC_SetPriority irq=-1 preempt=0 sub=0\n"
+      "HAL_UART_Init USART1 baud=256000 word=0 stop=0 parity=0 mode=12 flow=0 oversampling=0\n"
+      "HAL_GPIO_Init GPIOA pins=9 mode=AF_PP pull=PULLUP speed=3 af=7\n"
+      "HAL_GPIO_Init GPIOB pins=7 mode=AF_OD pull=PULLUP speed=3 af=7\n"
+      "HAL_NVIC_SetPriority irq=37 preempt=10 sub=0\nHAL_NVIC_EnableIRQ irq=37\n"
+      "console Hello World\n"
+      "USBH_Init\nUSBH_RegisterClass MSC\nUSBH_Start\n"
+      "console Init done, starting threads.\n"
+      // the scheduler starts the run-time statistics timer: TIM7 at 100 kHz
+      "RCC_CLK_ENABLE TIM7\n"
+      "HAL_NVIC_SetPriority irq=55 preempt=5 sub=0\nHAL_NVIC_EnableIRQ irq=55\n"
+      "HAL_TIM_Base_Init TIM7 prescaler=3 period=249\nHAL_TIM_Base_Start_IT TIM7\n"
+      // the main thread: display, graphics, application threads
+      "BSP_LCD_Init\nBSP_LCD_Clear colour=0xFF00FF00\n";
+  EXPECT_EQ(calls.substr(0, expected.size()), expected);
 }
 
 }  // namespace

@@ -106,6 +106,11 @@ TEST(Sim, ExitStatusesSayWhatWentWrong) {
   EXPECT_EQ(early.o.status, 1);
   EXPECT_NE(early.o.err.find("<stdin>:1:"), std::string::npos) << early.o.err;
 
+  const SimRun missingInput = sim({"--headless", "--script", "-"}, "wait 10ms\ntouch 10 10\n");
+  EXPECT_EQ(missingInput.o.status, 1);
+  EXPECT_NE(missingInput.o.err.find("<stdin>:2: 'touch 10 10'"), std::string::npos)
+      << missingInput.o.err;
+
   const proc::Output help = proc::run({kSim, "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--duration"), std::string::npos);

@@ -56,6 +56,7 @@ Result run(const std::function<void()>& setup, const Options& options) {
     simconsole::setOutputs(console, -1);
     simhal::setConsoleSink(&simconsole::put);
     simruntime::routeStdoutToFirmware();
+    simhal::installFaultHandlers();
     simk::addEndHook([](int) {
       simconsole::flush(true);
       simtrace::flush();

@@ -1,0 +1,26 @@
+// The runtime heap's use by the firmware: what the board's malloc would have to hold.
+// Allocations made by the firmware's threads are counted; the simulator's own bookkeeping
+// on those threads is excluded with a HostScope.
+#pragma once
+
+#include <cstddef>
+
+namespace simruntime {
+
+std::size_t runtimeHeapInUse();
+std::size_t runtimeHeapPeak();
+
+// While one exists on a thread, that thread's allocations are the simulator's, not the
+// firmware's.
+class HostScope {
+ public:
+  HostScope();
+  ~HostScope();
+  HostScope(const HostScope&) = delete;
+  HostScope& operator=(const HostScope&) = delete;
+};
+
+// Counts allocations of the calling thread from now on (kernel tasks and the board's main).
+void countThisThread();
+
+}  // namespace simruntime
