@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstring>
 #include <string>
 
@@ -68,6 +70,18 @@ void keepToOneProcessor() {
   (void)sched_setaffinity(0, sizeof set, &set);
 }
 
+// With --realtime the board never runs ahead of the wall clock: every 5 ms of virtual time
+// the simulator sleeps until as much wall time has passed. Nothing else changes.
+void paceToWallClock() {
+  static const auto start = std::chrono::steady_clock::now();
+  static const simk::Time virtualStart = simk::now();
+  static simk::Periodic pace;
+  pace.start(simk::now(), 5 * simk::kMs, simk::kOrderEnd - 1, false, [] {
+    const auto due = start + std::chrono::nanoseconds(simk::now() - virtualStart);
+    std::this_thread::sleep_until(due);
+  });
+}
+
 [[noreturn]] void runLife(const RunConfig& config, int resultFd) {
   keepToOneProcessor();
   simk::resetClock(0);
@@ -88,6 +102,7 @@ void keepToOneProcessor() {
     (void)!::write(resultFd, &r, sizeof r);
   });
 
+  if (config.options.realtime) paceToWallClock();
   if (config.hasScript) {
     for (const simscn::Command& cmd : config.script.commands) {
       const simscn::Command* c = &cmd;
