@@ -10,6 +10,7 @@
 
 extern LTDC_HandleTypeDef hltdc;
 extern DMA2D_HandleTypeDef hdma2d;
+extern HCD_HandleTypeDef hhcd;
 
 namespace {
 
@@ -65,6 +66,7 @@ void TIM7_IRQHandler(void) { HAL_TIM_IRQHandler(&htim7); }
 void LTDC_IRQHandler(void) { HAL_LTDC_IRQHandler(&hltdc); }
 void DMA2D_IRQHandler(void) { HAL_DMA2D_IRQHandler(&hdma2d); }
 void QUADSPI_IRQHandler(void) { HAL_QSPI_IRQHandler(&QSPIHandle); }
+void OTG_FS_IRQHandler(void) { HAL_HCD_IRQHandler(&hhcd); }
 void EXTI9_5_IRQHandler(void) { HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_8); }
 void HAL_GPIO_EXTI_Callback(uint16_t pin) { (void)pin; }
 

@@ -9,6 +9,7 @@
 #include "options.h"
 #include "runner.h"
 #include "scenario.h"
+#include "stick.h"
 
 namespace {
 
@@ -49,7 +50,19 @@ int main(int argc, char** argv) {
                      config.script.file.c_str(), cmd.line, simscn::describe(cmd).c_str());
         return simcli::kExitScenario;
       }
+      std::string reason;
+      if (cmd.op == simscn::Op::Insert && !simusb::checkImage(cmd.path, &reason)) {
+        std::fprintf(stderr, "shapeplay-sim: %s:%d: cannot read stick image %s: %s\n",
+                     config.script.file.c_str(), cmd.line, cmd.path.c_str(), reason.c_str());
+        return simcli::kExitBadInput;
+      }
     }
+  }
+  std::string reason;
+  if (!config.options.stick.empty() && !simusb::checkImage(config.options.stick, &reason)) {
+    std::fprintf(stderr, "shapeplay-sim: --stick: cannot read %s: %s\n",
+                 config.options.stick.c_str(), reason.c_str());
+    return simcli::kExitBadInput;
   }
 
   config.logFd = openOutput(config.options.log);

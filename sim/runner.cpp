@@ -6,9 +6,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "FreeRTOS.h"
 #include "console.h"
@@ -17,6 +17,7 @@
 #include "sim_stdio.h"
 #include "simhal.h"
 #include "simkernel.h"
+#include "stick.h"
 #include "timefmt.h"
 #include "trace.h"
 
@@ -39,6 +40,8 @@ void execute(const RunConfig& config, const simscn::Command& cmd) {
   if (cmd.op == simscn::Op::Wait) return;
   simtrace::Event("scenario").num("line", cmd.line).str("cmd", simscn::describe(cmd));
   switch (cmd.op) {
+    case simscn::Op::Insert: simusb::insert(cmd.path); return;
+    case simscn::Op::Remove: simusb::remove(); return;
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
         scenarioError(config, cmd, "event before the user interface has started");
@@ -117,6 +120,7 @@ void paceToWallClock() {
     simk::schedule(
         config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
   }
+  if (!config.options.stick.empty()) simusb::insert(config.options.stick);
   simruntime::countThisThread();
   firmware_main();
   simk::endRun(0, "");
@@ -124,7 +128,15 @@ void paceToWallClock() {
 
 }  // namespace
 
-bool supported(simscn::Op op) { return op == simscn::Op::Wait || op == simscn::Op::Event; }
+bool supported(simscn::Op op) {
+  switch (op) {
+    case simscn::Op::Wait:
+    case simscn::Op::Event:
+    case simscn::Op::Insert:
+    case simscn::Op::Remove: return true;
+    default: return false;
+  }
+}
 
 int run(const RunConfig& config) {
   int pipeFds[2];

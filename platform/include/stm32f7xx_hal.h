@@ -412,6 +412,45 @@ typedef struct {
 } QSPI_HandleTypeDef;
 void HAL_QSPI_IRQHandler(QSPI_HandleTypeDef* hqspi);
 
+/* ---- HCD: the USB OTG full-speed controller in host mode ---- */
+#define HCD_SPEED_HIGH 0U
+#define HCD_SPEED_FULL 1U
+#define HCD_SPEED_LOW 2U
+#define HCD_PHY_EMBEDDED 2U
+
+typedef struct {
+  uint32_t Host_channels, speed, dma_enable, ep0_mps, phy_itface, Sof_enable, low_power_enable,
+      vbus_sensing_enable, use_external_vbus;
+} HCD_InitTypeDef;
+
+typedef enum {
+  HAL_HCD_STATE_RESET = 0x00U,
+  HAL_HCD_STATE_READY = 0x01U,
+  HAL_HCD_STATE_ERROR = 0x02U,
+  HAL_HCD_STATE_BUSY = 0x03U
+} HCD_StateTypeDef;
+
+typedef struct {
+  USB_OTG_GlobalTypeDef* Instance;
+  HCD_InitTypeDef Init;
+  HAL_LockTypeDef Lock;
+  volatile HCD_StateTypeDef State;
+  void* pData;
+} HCD_HandleTypeDef;
+
+HAL_StatusTypeDef HAL_HCD_Init(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_MspInit(HCD_HandleTypeDef* hhcd);
+HAL_StatusTypeDef HAL_HCD_Start(HCD_HandleTypeDef* hhcd);
+HAL_StatusTypeDef HAL_HCD_Stop(HCD_HandleTypeDef* hhcd);
+HAL_StatusTypeDef HAL_HCD_ResetPort(HCD_HandleTypeDef* hhcd);
+uint32_t HAL_HCD_GetCurrentSpeed(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_IRQHandler(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_SOF_Callback(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_Connect_Callback(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_Disconnect_Callback(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_PortEnabled_Callback(HCD_HandleTypeDef* hhcd);
+void HAL_HCD_PortDisabled_Callback(HCD_HandleTypeDef* hhcd);
+
 #ifdef __cplusplus
 }
 #endif

@@ -37,13 +37,13 @@ std::string stateOf(const std::string& name) {
 }
 
 TEST(Startup, ConsoleSaysHelloThenStartsThreadsThenTheGui) {
-  auto r = boardtest::run([] { firmware_main(); }, shortRun(100 * simk::kMs));
+  auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.console, "Hello World\r\nInit done, starting threads.\r\nGui Start\r\n");
 }
 
 TEST(Startup, ThreadTableInCreationOrder) {
-  auto r = boardtest::run([] { firmware_main(); }, shortRun(100 * simk::kMs));
+  auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
   const std::string expected = R"("name":"USBH_Thread","prio":6,"stack":128})"
                                "\n"
                                R"("name":"STORAGE_Thread","prio":6,"stack":128})"
@@ -97,7 +97,7 @@ TEST(Startup, GuiStartComesOnlyOnceEveryThreadWaits) {
         });
         firmware_main();
       },
-      shortRun(50 * simk::kMs));
+      shortRun(500 * simk::kMs));
   EXPECT_EQ(r.notes,
             "MainAudioTask delayed\nHumanInputTask delayed\nLedThread semaphore\n"
             "AudioPlayer queue\nDecodeMp3 queue\nDacTask queue\nSTORAGE_Thread queue\n"
@@ -333,7 +333,7 @@ std::string setUpCalls(const std::string& trace) {
 }
 
 TEST(Startup, BoardIsBroughtUpInOrder) {
-  auto r = boardtest::run([] { firmware_main(); }, shortRun(10 * simk::kMs));
+  auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
   const std::string calls = setUpCalls(r.trace);
   // The millisecond tick follows each clock change; before HAL_Init its priority is not known.
   auto clockTree = [](const char* tickPriority) {
@@ -374,7 +374,15 @@ TEST(Startup, BoardIsBroughtUpInOrder) {
       "HAL_GPIO_Init GPIOB pins=7 mode=AF_OD pull=PULLUP speed=3 af=7\n"
       "HAL_NVIC_SetPriority irq=37 preempt=10 sub=0\nHAL_NVIC_EnableIRQ irq=37\n"
       "console Hello World\n"
-      "USBH_Init\nUSBH_RegisterClass MSC\nUSBH_Start\n"
+      // USB host: controller on PA10-12, VBUS switch on PD5 (high = off), then VBUS on
+      "USBH_Init\n"
+      "HAL_HCD_Init channels=11 speed=1 dma=0 phy=2 sof=0 vbus-sensing=0\n"
+      "HAL_GPIO_Init GPIOA pins=11,12 mode=AF_PP pull=NOPULL speed=3 af=10\n"
+      "HAL_GPIO_Init GPIOA pins=10 mode=AF_OD pull=PULLUP speed=3 af=10\n"
+      "HAL_GPIO_Init GPIOD pins=5 mode=OUTPUT_PP pull=NOPULL speed=2\n"
+      "RCC_CLK_ENABLE OTGFS\n"
+      "HAL_NVIC_SetPriority irq=67 preempt=5 sub=0\nHAL_NVIC_EnableIRQ irq=67\n"
+      "USBH_RegisterClass MSC\nUSBH_Start\nHAL_HCD_Start\npin PD5=0\n"
       "console Init done, starting threads.\n"
       // the scheduler starts the run-time statistics timer: TIM7 at 100 kHz
       "RCC_CLK_ENABLE TIM7\n"

@@ -1,0 +1,282 @@
+// The stick and the OTG full-speed controller in host mode.
+//
+// Model: the image file is mapped read-only; its block size is taken from the file system's
+// boot sector (FAT: bytes per sector; exFAT: the sector-size shift; after an MBR, the first
+// partition's), 512 otherwise. The controller raises its interrupt for connection and
+// disconnection of the port, and for "port enabled" a short while after a port reset. VBUS
+// is the level of PD5 (low = on). Transfers are not modelled at the packet level: the host
+// library asks the stick directly and the time of the transfer passes in the caller.
+// Simplification: start-of-frame interrupts are not raised; writes are refused.
+#include "stick.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "simhal.h"
+#include "trace.h"
+
+namespace simusb {
+namespace {
+
+constexpr simk::Time kPortResetTime = 10 * simk::kMs;
+
+struct Image {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::uint32_t blockSize = 512;
+};
+
+struct Port {
+  Image image;
+  bool present = false;
+  std::uint64_t generation = 0;
+  bool vbusOn = false;
+  bool controllerRunning = false;
+  bool connected = false;  // as the controller reported it
+  bool enabled = false;
+  // Interrupt causes waiting for the handler.
+  bool pendingConnect = false;
+  bool pendingDisconnect = false;
+  bool pendingEnabled = false;
+  Identity identity;
+};
+
+Port& port() {
+  static Port p;
+  return p;
+}
+
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | std::uint32_t{p[3]} << 24;
+}
+
+std::uint32_t sectorSizeAt(const std::uint8_t* boot) {
+  if (std::memcmp(boot + 3, "EXFAT   ", 8) == 0) {
+    const unsigned shift = boot[108];
+    return (shift >= 9 && shift <= 12) ? 1U << shift : 0;
+  }
+  const std::uint16_t bps = le16(boot + 11);
+  if (bps == 512 || bps == 1024 || bps == 2048 || bps == 4096) return bps;
+  return 0;
+}
+
+std::uint32_t blockSizeOf(const std::uint8_t* data, std::size_t size) {
+  if (size < 512) return 512;
+  if (data[510] == 0x55 && data[511] == 0xAA) {
+    if (std::uint32_t s = sectorSizeAt(data)) return s;
+    // A partition table: the first partition's boot sector, in 512-byte units first.
+    const std::uint32_t start = le32(data + 446 + 8);
+    for (std::uint32_t unit : {512U, 4096U}) {
+      const std::uint64_t off = std::uint64_t{start} * unit;
+      if (start != 0 && off + 512 <= size) {
+        if (std::uint32_t s = sectorSizeAt(data + off)) return s;
+      }
+    }
+  }
+  return 512;
+}
+
+bool mapImage(const std::string& path, Image* image, std::string* reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (reason != nullptr) *reason = std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 512) {
+    ::close(fd);
+    if (reason != nullptr) *reason = "not a disk image (a file of at least 512 bytes)";
+    return false;
+  }
+  void* p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (p == MAP_FAILED) {
+    if (reason != nullptr) *reason = std::strerror(errno);
+    return false;
+  }
+  if (image == nullptr) {
+    munmap(p, static_cast<std::size_t>(st.st_size));
+    return true;
+  }
+  image->data = static_cast<const std::uint8_t*>(p);
+  image->size = static_cast<std::size_t>(st.st_size);
+  image->blockSize = blockSizeOf(image->data, image->size);
+  return true;
+}
+
+void unmapImage(Image& image) {
+  if (image.data != nullptr) munmap(const_cast<std::uint8_t*>(image.data), image.size);
+  image = Image{};
+}
+
+// Looks at the port after any change and raises the controller's interrupt when the host
+// should hear of a connection or disconnection.
+void updatePort() {
+  Port& p = port();
+  const bool shouldConnect = p.present && p.vbusOn && p.controllerRunning;
+  if (shouldConnect == p.connected) return;
+  p.connected = shouldConnect;
+  if (shouldConnect) {
+    p.pendingConnect = true;
+  } else {
+    p.pendingDisconnect = true;
+    p.enabled = false;
+  }
+  if (simk::inInterrupt()) {
+    simhal::raiseIrq(OTG_FS_IRQn);
+  } else {
+    simhal::scheduleIrq(simk::now(), OTG_FS_IRQn);
+  }
+}
+
+}  // namespace
+
+Timing& timing() {
+  static Timing t;
+  return t;
+}
+
+bool checkImage(const std::string& path, std::string* reason) {
+  return mapImage(path, nullptr, reason);
+}
+
+void insert(const std::string& path) {
+  Port& p = port();
+  if (p.present) remove();
+  std::string reason;
+  if (!mapImage(path, &p.image, &reason)) {
+    simk::endRun(2, "cannot read stick image " + path + ": " + reason);
+  }
+  p.present = true;
+  ++p.generation;
+  simtrace::Event("stick").str("state", "inserted").str("image", path);
+  updatePort();
+}
+
+void remove() {
+  Port& p = port();
+  if (!p.present) return;
+  p.present = false;
+  unmapImage(p.image);
+  simtrace::Event("stick").str("state", "removed");
+  updatePort();
+}
+
+bool present() { return port().present; }
+
+bool connected(Medium* medium) {
+  const Port& p = port();
+  if (!p.connected || !p.present) return false;
+  if (medium != nullptr) {
+    medium->generation = p.generation;
+    medium->blockSize = p.image.blockSize;
+    medium->blockCount = static_cast<std::uint32_t>(p.image.size / p.image.blockSize);
+    medium->identity = p.identity;
+  }
+  return true;
+}
+
+bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
+                std::uint8_t* out) {
+  const std::uint64_t bytes = std::uint64_t{count} * port().image.blockSize;
+  simk::busyWait(timing().perCommand + bytes * timing().perKiB / 1024);
+  const Port& p = port();
+  if (!p.connected || !p.present || p.generation != generation) return false;
+  const std::uint64_t offset = std::uint64_t{lba} * p.image.blockSize;
+  if (offset + bytes > p.image.size) return false;
+  std::memcpy(out, p.image.data + offset, bytes);
+  return true;
+}
+
+}  // namespace simusb
+
+// ---- The controller, as the chip support library presents it.
+
+extern "C" {
+
+__attribute__((weak)) void HAL_HCD_MspInit(HCD_HandleTypeDef*) {}
+__attribute__((weak)) void HAL_HCD_SOF_Callback(HCD_HandleTypeDef*) {}
+__attribute__((weak)) void HAL_HCD_Connect_Callback(HCD_HandleTypeDef*) {}
+__attribute__((weak)) void HAL_HCD_Disconnect_Callback(HCD_HandleTypeDef*) {}
+__attribute__((weak)) void HAL_HCD_PortEnabled_Callback(HCD_HandleTypeDef*) {}
+__attribute__((weak)) void HAL_HCD_PortDisabled_Callback(HCD_HandleTypeDef*) {}
+
+HAL_StatusTypeDef HAL_HCD_Init(HCD_HandleTypeDef* hhcd) {
+  if (hhcd == nullptr) return HAL_ERROR;
+  simhal::record("HAL_HCD_Init", "channels=%u speed=%u dma=%u phy=%u sof=%u vbus-sensing=%u",
+                 hhcd->Init.Host_channels, hhcd->Init.speed, hhcd->Init.dma_enable,
+                 hhcd->Init.phy_itface, hhcd->Init.Sof_enable, hhcd->Init.vbus_sensing_enable);
+  if (hhcd->State == HAL_HCD_STATE_RESET) {
+    hhcd->Lock = HAL_UNLOCKED;
+    HAL_HCD_MspInit(hhcd);
+  }
+  // VBUS follows the power switch on PD5: low = on.
+  static bool watching = false;
+  if (!watching) {
+    watching = true;
+    simhal::onOutputChange(3, 5, [](bool high) {
+      simusb::port().vbusOn = !high;
+      simusb::updatePort();
+    });
+    simusb::port().vbusOn =
+        simhal::pinMode(3, 5) == simhal::PinMode::Output && !simhal::pinLevel(3, 5);
+  }
+  hhcd->State = HAL_HCD_STATE_READY;
+  return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_HCD_Start(HCD_HandleTypeDef* hhcd) {
+  simhal::record("HAL_HCD_Start");
+  (void)hhcd;
+  simusb::port().controllerRunning = true;
+  simusb::updatePort();
+  return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_HCD_Stop(HCD_HandleTypeDef* hhcd) {
+  (void)hhcd;
+  simusb::port().controllerRunning = false;
+  simusb::updatePort();
+  return HAL_OK;
+}
+
+HAL_StatusTypeDef HAL_HCD_ResetPort(HCD_HandleTypeDef* hhcd) {
+  (void)hhcd;
+  const std::uint64_t generation = simusb::port().generation;
+  simk::schedule(simk::now() + simusb::kPortResetTime, simhal::irqPriority(OTG_FS_IRQn),
+                 [generation] {
+                   simusb::Port& p = simusb::port();
+                   if (!p.connected || p.generation != generation) return;
+                   p.enabled = true;
+                   p.pendingEnabled = true;
+                   simhal::raiseIrq(OTG_FS_IRQn);
+                 });
+  return HAL_OK;
+}
+
+uint32_t HAL_HCD_GetCurrentSpeed(HCD_HandleTypeDef*) { return HCD_SPEED_FULL; }
+
+void HAL_HCD_IRQHandler(HCD_HandleTypeDef* hhcd) {
+  simusb::Port& p = simusb::port();
+  if (p.pendingDisconnect) {
+    p.pendingDisconnect = false;
+    p.pendingEnabled = false;
+    HAL_HCD_PortDisabled_Callback(hhcd);
+    HAL_HCD_Disconnect_Callback(hhcd);
+  }
+  if (p.pendingConnect) {
+    p.pendingConnect = false;
+    HAL_HCD_Connect_Callback(hhcd);
+  }
+  if (p.pendingEnabled) {
+    p.pendingEnabled = false;
+    HAL_HCD_PortEnabled_Callback(hhcd);
+  }
+}
+
+}  // extern "C"
