@@ -509,6 +509,8 @@ bool copyIn(QueueDefinition* q, const void* item, BaseType_t position) {
         yield = true;
       }
     }
+  } else if (item == nullptr) {
+    assertFailed("configAssert: no item to send");
   } else if (position == queueSEND_TO_BACK) {
     std::memcpy(q->storage + q->writeIndex * q->itemSize, item, q->itemSize);
     q->writeIndex = (q->writeIndex + 1) % q->length;
@@ -556,7 +558,7 @@ BaseType_t receiveImpl(QueueDefinition* q, void* buffer, TickType_t ticks, bool 
       }
       return pdPASS;
     }
-    if (ticks == 0 || !k.running) return errQUEUE_EMPTY;
+    if (ticks == 0 || !k.running || k.current == nullptr) return errQUEUE_EMPTY;
     if (!entered) {
       entered = true;
       entry = k.tick;
