@@ -10,6 +10,7 @@
 #include "runner.h"
 #include "scenario.h"
 #include "stick.h"
+#include "timefmt.h"
 
 namespace {
 
@@ -57,6 +58,20 @@ int main(int argc, char** argv) {
         return simcli::kExitBadInput;
       }
     }
+  }
+  if (!config.options.stickTiming.empty()) {
+    const std::string& t = config.options.stickTiming;
+    const size_t comma = t.find(',');
+    const auto perCommand = simcli::parseTimeNs(t.substr(0, comma));
+    const auto perByte =
+        comma == std::string::npos ? std::nullopt : simcli::parseTimeNs(t.substr(comma + 1));
+    if (!perCommand || !perByte) {
+      std::fprintf(stderr, "shapeplay-sim: --stick-timing: '%s' is not COMMAND,BYTE "
+                   "(two times, e.g. 2ms,1250ns)\n", t.c_str());
+      return simcli::kExitBadInput;
+    }
+    simusb::timing().perCommand = *perCommand;
+    simusb::timing().perByte = *perByte;
   }
   std::string reason;
   if (!config.options.stick.empty() && !simusb::checkImage(config.options.stick, &reason)) {

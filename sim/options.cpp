@@ -27,6 +27,7 @@ const OptionDef kOptions[] = {
     {"wav", Kind::Path, &Options::wav},
     {"sai-capture", Kind::Path, &Options::saiCapture},
     {"screenshots", Kind::Path, &Options::screenshots},
+    {"stick-timing", Kind::Path, &Options::stickTiming},
     {"realtime", Kind::Flag, nullptr, &Options::realtime},
     {"help", Kind::Flag, nullptr, &Options::help},
 };
@@ -139,6 +140,8 @@ Options:
   --wav FILE           write the audio output to FILE as WAV
   --sai-capture FILE   write the raw samples sent to the audio interface to FILE
   --screenshots DIR    folder for screenshots
+  --stick-timing C,B   time a stick read takes: C per command plus B per byte
+                       (default 2ms,1250ns: about 800 KB/s, a full-speed stick)
   --realtime           pace virtual time to the wall clock
   --help               show this text and exit
 

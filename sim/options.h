@@ -16,6 +16,7 @@ struct Options {
   std::string wav;          // --wav FILE: audio output as WAV
   std::string saiCapture;   // --sai-capture FILE: raw samples as sent to the audio interface
   std::string screenshots;  // --screenshots DIR: folder for screenshots
+  std::string stickTiming;  // --stick-timing COMMAND,BYTE: read cost of the stick
   bool scriptFromStdin = false;
   bool headless = false;
   bool realtime = false;

@@ -184,7 +184,7 @@ bool connected(Medium* medium) {
 bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
                 std::uint8_t* out) {
   const std::uint64_t bytes = std::uint64_t{count} * port().image.blockSize;
-  simk::busyWait(timing().perCommand + bytes * timing().perKiB / 1024);
+  simk::busyWait(timing().perCommand + bytes * timing().perByte);
   const Port& p = port();
   if (!p.connected || !p.present || p.generation != generation) return false;
   const std::uint64_t offset = std::uint64_t{lba} * p.image.blockSize;

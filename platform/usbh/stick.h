@@ -15,7 +15,7 @@ namespace simusb {
 // control transfer each.
 struct Timing {
   simk::Time perCommand = 2 * simk::kMs;
-  simk::Time perKiB = 1280 * simk::kUs;  // 1.25 us a byte
+  simk::Time perByte = 1250;  // ns: about 800 KB/s
   simk::Time controlTransfer = 1 * simk::kMs;
 };
 Timing& timing();
