@@ -13,10 +13,12 @@
 #include "FreeRTOS.h"
 #include "console.h"
 #include "gui/User/modelUserData.h"
+#include "power.h"
 #include "runtime_heap.h"
 #include "sim_stdio.h"
 #include "simhal.h"
 #include "simkernel.h"
+#include "sram.h"
 #include "stick.h"
 #include "timefmt.h"
 #include "trace.h"
@@ -26,10 +28,28 @@ int firmware_main(void);
 namespace simrun {
 namespace {
 
+// What a life reports to the parent when it ends.
 struct LifeResult {
   int status = 0;
   std::uint64_t endNs = 0;
+  std::uint64_t executed = 0;  // scenario commands carried out in this life
 };
+
+// What survives a power cycle on the outside of the board: the stick in its slot.
+struct Physical {
+  std::string stick;
+};
+
+// One power-on of the board: the commands [first, stop) belong to it; it starts at `start`.
+struct Life {
+  simk::Time start = 0;
+  std::size_t first = 0;
+  std::size_t stop = 0;
+  bool afterPowerOff = false;
+  Physical physical;
+};
+
+std::uint64_t executed = 0;
 
 [[noreturn]] void scenarioError(const RunConfig& config, const simscn::Command& cmd,
                                 const std::string& what) {
@@ -37,11 +57,13 @@ struct LifeResult {
 }
 
 void execute(const RunConfig& config, const simscn::Command& cmd) {
+  ++executed;
   if (cmd.op == simscn::Op::Wait) return;
   simtrace::Event("scenario").num("line", cmd.line).str("cmd", simscn::describe(cmd));
   switch (cmd.op) {
     case simscn::Op::Insert: simusb::insert(cmd.path); return;
     case simscn::Op::Remove: simusb::remove(); return;
+    case simscn::Op::PowerOn: scenarioError(config, cmd, "'power on' while the board is on");
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
         scenarioError(config, cmd, "event before the user interface has started");
@@ -59,6 +81,16 @@ void execute(const RunConfig& config, const simscn::Command& cmd) {
     }
     default:
       scenarioError(config, cmd, "'" + simscn::describe(cmd) + "' is not supported by this board");
+  }
+}
+
+// The physical state a command leaves behind (for commands carried out while the board is
+// off, or in a life that has ended).
+void fold(Physical& p, const simscn::Command& cmd) {
+  switch (cmd.op) {
+    case simscn::Op::Insert: p.stick = cmd.path; break;
+    case simscn::Op::Remove: p.stick.clear(); break;
+    default: break;
   }
 }
 
@@ -85,15 +117,17 @@ void paceToWallClock() {
   });
 }
 
-[[noreturn]] void runLife(const RunConfig& config, int resultFd) {
+[[noreturn]] void runLife(const RunConfig& config, const Life& life, int resultFd) {
   keepToOneProcessor();
-  simk::resetClock(0);
+  simk::resetClock(life.start);
   simtrace::open(config.traceFd);
   simtrace::setClock(&simk::now);
   simconsole::setOutputs(STDOUT_FILENO, config.logFd);
   simhal::setConsoleSink(&simconsole::put);
   simruntime::routeStdoutToFirmware();
   simhal::installFaultHandlers();
+  simpower::watchLatch();
+  if (life.afterPowerOff) simtrace::Event("power").str("state", "on");
 
   simk::addEndHook([resultFd](int status) {
     simconsole::flush(true);
@@ -101,29 +135,79 @@ void paceToWallClock() {
         .unum("kernel_peak", simk::kernelHeapPeak())
         .unum("runtime_peak", simruntime::runtimeHeapPeak());
     simtrace::flush();
-    LifeResult r{status, simk::now()};
+    LifeResult r{status, simk::now(), executed};
     (void)!::write(resultFd, &r, sizeof r);
   });
+  // The serial SRAM keeps its content in its file: loaded at power-on, written back at the end.
+  if (!config.options.sram.empty()) {
+    std::string error;
+    if (!simsram::loadFile(config.options.sram, error)) simk::endRun(2, error);
+    simk::addEndHook([path = config.options.sram](int) {
+      std::string saveError;
+      if (!simsram::saveFile(path, saveError)) {
+        std::fprintf(stderr, "shapeplay-sim: %s\n", saveError.c_str());
+      }
+    });
+  }
 
   if (config.options.realtime) paceToWallClock();
-  if (config.hasScript) {
-    for (const simscn::Command& cmd : config.script.commands) {
-      const simscn::Command* c = &cmd;
-      simk::schedule(cmd.timeNs, simk::kOrderBoard, [&config, c] { execute(config, *c); });
-    }
+  const auto& commands = config.script.commands;
+  for (std::size_t i = life.first; i < life.stop; ++i) {
+    const simscn::Command* c = &commands[i];
+    simk::schedule(c->timeNs, simk::kOrderBoard, [&config, c] { execute(config, *c); });
+  }
+  // A 'power on' while this life lasts is a scenario error.
+  if (life.stop < commands.size()) {
+    const simscn::Command* c = &commands[life.stop];
+    simk::schedule(c->timeNs, simk::kOrderBoard, [&config, c] { execute(config, *c); });
   }
   const auto& duration = config.options.durationNs;
   if (duration.has_value()) {
-    simk::schedule(
-        *duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
-  } else if (config.hasScript) {
-    simk::schedule(
-        config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+    simk::schedule(*duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+  } else if (config.hasScript && life.stop == commands.size()) {
+    simk::schedule(config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
   }
-  if (!config.options.stick.empty()) simusb::insert(config.options.stick);
+  if (!life.physical.stick.empty()) simusb::insert(life.physical.stick);
   simruntime::countThisThread();
   firmware_main();
   simk::endRun(0, "");
+}
+
+// Runs one life in a child process and waits for it; -1 in status when it crashed.
+LifeResult forkLife(const RunConfig& config, const Life& life) {
+  LifeResult result;
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) {
+    std::perror("shapeplay-sim: pipe");
+    result.status = 2;
+    return result;
+  }
+  std::fflush(nullptr);
+  simtrace::flush();
+  const pid_t pid = fork();
+  if (pid < 0) {
+    std::perror("shapeplay-sim: fork");
+    result.status = 2;
+    return result;
+  }
+  if (pid == 0) {
+    close(pipeFds[0]);
+    runLife(config, life, pipeFds[1]);
+  }
+  close(pipeFds[1]);
+  const ssize_t n = read(pipeFds[0], &result, sizeof result);
+  close(pipeFds[0]);
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(wstatus)) {
+    std::fprintf(stderr, "shapeplay-sim: the simulated board crashed (signal %d: %s)\n",
+                 WTERMSIG(wstatus), strsignal(WTERMSIG(wstatus)));
+    result.status = 4;
+  } else if (n != static_cast<ssize_t>(sizeof result)) {
+    result.status = WEXITSTATUS(wstatus);
+  }
+  return result;
 }
 
 }  // namespace
@@ -133,42 +217,45 @@ bool supported(simscn::Op op) {
     case simscn::Op::Wait:
     case simscn::Op::Event:
     case simscn::Op::Insert:
-    case simscn::Op::Remove: return true;
+    case simscn::Op::Remove:
+    case simscn::Op::PowerOn: return true;
     default: return false;
   }
 }
 
 int run(const RunConfig& config) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) {
-    std::perror("shapeplay-sim: pipe");
-    return 2;
+  if (!config.options.sram.empty()) {
+    std::string error;
+    if (!simsram::prepareFile(config.options.sram, error)) {
+      std::fprintf(stderr, "shapeplay-sim: %s\n", error.c_str());
+      return 2;
+    }
   }
-  std::fflush(nullptr);
-  simtrace::flush();
-  const pid_t pid = fork();
-  if (pid < 0) {
-    std::perror("shapeplay-sim: fork");
-    return 2;
+  const auto& commands = config.script.commands;
+  const auto& duration = config.options.durationNs;
+  Life life;
+  life.physical.stick = config.options.stick;
+  for (;;) {
+    life.stop = life.first;
+    while (life.stop < commands.size() && commands[life.stop].op != simscn::Op::PowerOn) {
+      ++life.stop;
+    }
+    const LifeResult result = forkLife(config, life);
+    if (result.status != simpower::kPoweredOff) return result.status;
+
+    // The board is off. What the scenario does meanwhile only changes the outside world.
+    std::size_t next = life.first;
+    for (; next < life.first + result.executed; ++next) fold(life.physical, commands[next]);
+    for (; next < commands.size() && commands[next].op != simscn::Op::PowerOn; ++next) {
+      if (duration.has_value() && commands[next].timeNs >= *duration) break;
+      fold(life.physical, commands[next]);
+    }
+    if (next >= commands.size() || commands[next].op != simscn::Op::PowerOn) return 0;
+    if (duration.has_value() && commands[next].timeNs >= *duration) return 0;
+    life.start = std::max<simk::Time>(commands[next].timeNs, result.endNs);
+    life.first = next + 1;
+    life.afterPowerOff = true;
   }
-  if (pid == 0) {
-    close(pipeFds[0]);
-    runLife(config, pipeFds[1]);
-  }
-  close(pipeFds[1]);
-  LifeResult result;
-  const ssize_t n = read(pipeFds[0], &result, sizeof result);
-  close(pipeFds[0]);
-  int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFSIGNALED(wstatus)) {
-    std::fprintf(stderr, "shapeplay-sim: the simulated board crashed (signal %d: %s)\n",
-                 WTERMSIG(wstatus), strsignal(WTERMSIG(wstatus)));
-    return 4;
-  }
-  if (n != static_cast<ssize_t>(sizeof result)) return WEXITSTATUS(wstatus);
-  return result.status;
 }
 
 }  // namespace simrun
