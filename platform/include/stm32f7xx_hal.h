@@ -451,6 +451,82 @@ void HAL_HCD_Disconnect_Callback(HCD_HandleTypeDef* hhcd);
 void HAL_HCD_PortEnabled_Callback(HCD_HandleTypeDef* hhcd);
 void HAL_HCD_PortDisabled_Callback(HCD_HandleTypeDef* hhcd);
 
+/* ---- SPI (polling transfers) ---- */
+#define SPI_MODE_SLAVE 0x00000000U
+#define SPI_MODE_MASTER 0x00000104U
+#define SPI_DIRECTION_2LINES 0x00000000U
+#define SPI_DIRECTION_2LINES_RXONLY 0x00000400U
+#define SPI_DIRECTION_1LINE 0x00008000U
+#define SPI_DATASIZE_4BIT 0x00000300U
+#define SPI_DATASIZE_8BIT 0x00000700U
+#define SPI_DATASIZE_16BIT 0x00000F00U
+#define SPI_POLARITY_LOW 0x00000000U
+#define SPI_POLARITY_HIGH 0x00000002U
+#define SPI_PHASE_1EDGE 0x00000000U
+#define SPI_PHASE_2EDGE 0x00000001U
+#define SPI_NSS_SOFT 0x00000200U
+#define SPI_NSS_HARD_INPUT 0x00000000U
+#define SPI_NSS_HARD_OUTPUT 0x00040000U
+#define SPI_BAUDRATEPRESCALER_2 0x00000000U
+#define SPI_BAUDRATEPRESCALER_4 0x00000008U
+#define SPI_BAUDRATEPRESCALER_8 0x00000010U
+#define SPI_BAUDRATEPRESCALER_16 0x00000018U
+#define SPI_BAUDRATEPRESCALER_32 0x00000020U
+#define SPI_BAUDRATEPRESCALER_64 0x00000028U
+#define SPI_BAUDRATEPRESCALER_128 0x00000030U
+#define SPI_BAUDRATEPRESCALER_256 0x00000038U
+#define SPI_FIRSTBIT_MSB 0x00000000U
+#define SPI_FIRSTBIT_LSB 0x00000080U
+#define SPI_TIMODE_DISABLE 0x00000000U
+#define SPI_TIMODE_ENABLE 0x00000010U
+#define SPI_CRCCALCULATION_DISABLE 0x00000000U
+#define SPI_CRCCALCULATION_ENABLE 0x00002000U
+#define SPI_CRC_LENGTH_DATASIZE 0x00000000U
+#define SPI_CRC_LENGTH_8BIT 0x00000001U
+#define SPI_CRC_LENGTH_16BIT 0x00000002U
+#define SPI_NSS_PULSE_DISABLE 0x00000000U
+#define SPI_NSS_PULSE_ENABLE 0x00000008U
+#define HAL_SPI_ERROR_NONE 0x00000000U
+#define HAL_SPI_ERROR_FLAG 0x00000010U
+
+typedef struct {
+  uint32_t Mode, Direction, DataSize, CLKPolarity, CLKPhase, NSS, BaudRatePrescaler, FirstBit,
+      TIMode, CRCCalculation, CRCPolynomial, CRCLength, NSSPMode;
+} SPI_InitTypeDef;
+
+typedef enum {
+  HAL_SPI_STATE_RESET = 0x00U,
+  HAL_SPI_STATE_READY = 0x01U,
+  HAL_SPI_STATE_BUSY = 0x02U,
+  HAL_SPI_STATE_BUSY_TX = 0x03U,
+  HAL_SPI_STATE_BUSY_RX = 0x04U,
+  HAL_SPI_STATE_BUSY_TX_RX = 0x05U,
+  HAL_SPI_STATE_ERROR = 0x06U,
+  HAL_SPI_STATE_ABORT = 0x07U
+} HAL_SPI_StateTypeDef;
+
+typedef struct {
+  SPI_TypeDef* Instance;
+  SPI_InitTypeDef Init;
+  uint8_t* pTxBuffPtr;
+  uint16_t TxXferSize, TxXferCount;
+  uint8_t* pRxBuffPtr;
+  uint16_t RxXferSize, RxXferCount;
+  HAL_LockTypeDef Lock;
+  volatile HAL_SPI_StateTypeDef State;
+  volatile uint32_t ErrorCode;
+} SPI_HandleTypeDef;
+
+HAL_StatusTypeDef HAL_SPI_Init(SPI_HandleTypeDef* hspi);
+void HAL_SPI_MspInit(SPI_HandleTypeDef* hspi);
+HAL_StatusTypeDef HAL_SPI_Transmit(SPI_HandleTypeDef* hspi, uint8_t* pData, uint16_t Size,
+                                   uint32_t Timeout);
+HAL_StatusTypeDef HAL_SPI_Receive(SPI_HandleTypeDef* hspi, uint8_t* pData, uint16_t Size,
+                                  uint32_t Timeout);
+HAL_StatusTypeDef HAL_SPI_TransmitReceive(SPI_HandleTypeDef* hspi, uint8_t* pTxData,
+                                          uint8_t* pRxData, uint16_t Size, uint32_t Timeout);
+HAL_SPI_StateTypeDef HAL_SPI_GetState(SPI_HandleTypeDef* hspi);
+
 #ifdef __cplusplus
 }
 #endif

@@ -39,7 +39,10 @@ std::string stateOf(const std::string& name) {
 TEST(Startup, ConsoleSaysHelloThenStartsThreadsThenTheGui) {
   auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.console, "Hello World\r\nInit done, starting threads.\r\nGui Start\r\n");
+  // The main loop loads the settings (a blank serial SRAM) before the GUI starts.
+  EXPECT_EQ(r.console,
+            "Hello World\r\nInit done, starting threads.\r\nConf default; size: 16 kb\n"
+            "Conf default\nGui Start\r\n");
 }
 
 TEST(Startup, ThreadTableInCreationOrder) {

@@ -44,12 +44,15 @@ std::string lines(const std::string& text, const std::string& needle) {
 TEST(Sim, HeadlessRunPrintsTheStartUpAndTracesEveryThreadAndLine) {
   const SimRun r = sim({"--headless", "--duration", "2s"});
   ASSERT_EQ(r.o.status, 0) << r.o.err;
-  EXPECT_EQ(r.o.out, "Hello World\r\nInit done, starting threads.\r\nGui Start\r\n");
+  EXPECT_EQ(r.o.out,
+            "Hello World\r\nInit done, starting threads.\r\nConf default; size: 16 kb\n"
+            "Conf default\nGui Start\r\n");
   EXPECT_EQ(r.log, r.o.out);
   const std::string console = lines(r.trace, R"("ev":"console")");
-  EXPECT_TRUE(
-      std::regex_search(console, std::regex(R"("text":"Hello World"\}\n.*"text":"Init done, )"
-                                            R"(starting threads."\}\n.*"text":"Gui Start"\}\n$)")))
+  EXPECT_TRUE(std::regex_search(
+      console, std::regex(R"("text":"Hello World"\}\n.*"text":"Init done, )"
+                          R"(starting threads."\}\n.*"text":"Conf default; size: 16 kb"\}\n)"
+                          R"(.*"text":"Conf default"\}\n.*"text":"Gui Start"\}\n$)")))
       << console;
   for (const char* name :
        {"USBH_Thread", "STORAGE_Thread", "Main_Thread", "IDLE", "DacTask", "DecodeMp3",

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "audioSettings.h"
 #include "gui/User/modelUserData.h"
 #include "k_storage.h"
+#include "singleton.h"
 
 MainApp::MainApp() : Thread("MainAudioTask", 8192, 4) {
   humanIO.led.continueThread = new cpp_freertos::BinarySemaphore();
@@ -12,6 +14,7 @@ MainApp::MainApp() : Thread("MainAudioTask", 8192, 4) {
 }
 
 void MainApp::Run() {
+  Singleton<_AudioSettings>::Instance().init();
   PageSelect pageSelect;
   uint8_t usb_status_old = 10;
   for (;;) {

@@ -1,0 +1,102 @@
+// The simulator keeps the serial SRAM in the file given by --sram: what one run stores, the
+// next run loads; a file it cannot use stops it before the board starts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "process.h"
+#include "sram/sram_data.h"
+
+namespace {
+
+const std::string kSim = SHAPEPLAY_SIM;
+
+struct SimRun {
+  proc::Output o;
+  std::string trace;
+};
+
+SimRun sim(const std::string& dir, const std::string& sramFile) {
+  SimRun r;
+  r.o = proc::run({kSim, "--headless", "--duration", "500ms", "--sram", sramFile,
+                   "--trace=" + dir + "/trace.jsonl"});
+  r.trace = proc::readFile(dir + "/trace.jsonl");
+  return r;
+}
+
+// The console from "Conf read" to the last dump line.
+std::string dump(const std::string& out) {
+  const size_t from = out.find("Conf read\n");
+  const size_t to = out.rfind("positionInFile: ");
+  if (from == std::string::npos || to == std::string::npos) return "(no dump) " + out;
+  return out.substr(from, out.find('\n', to) + 1 - from);
+}
+
+TEST(SimSramFile, WhatOneRunStoresTheNextRunLoads) {
+  const std::string dir = proc::tempDir();
+  const std::string file = dir + "/sram.bin";
+  // A chip written by the older design: positions as byte offsets.
+  SramDataStruct rec;
+  setDefaultRecord(rec);
+  rec.versionOfConfiguation = SRAM_VERSION_BYTE_POSITIONS;
+  rec.folderCount = 1;
+  rec.currentRootFolderNumber = 7;
+  rec.currentVolume = 33;
+  rec.spkBoost = 5;
+  rec.audioFolder[0][3] = {5, 20000};
+  std::string image(131072, '\0');
+  std::memcpy(image.data(), &rec, sizeof rec);
+  proc::writeFile(file, image);
+
+  const SimRun first = sim(dir, file);
+  ASSERT_EQ(first.o.status, 0) << first.o.err;
+  EXPECT_NE(first.o.out.find("Conf upgraded\nConf read\n"), std::string::npos) << first.o.out;
+  EXPECT_NE(first.o.out.find("currentVolume:33\nspkBoost:5\n"), std::string::npos);
+  EXPECT_NE(first.o.out.find("audio: 3,  currentFileNumber: 5,  positionInFile: 2\n"),
+            std::string::npos);
+  EXPECT_NE(first.trace.find(R"("ev":"sram","op":"write","bytes":16660)"), std::string::npos);
+  const std::string stored = proc::readFile(file);
+  ASSERT_EQ(stored.size(), 131072u);
+  SramDataStruct onChip;
+  std::memcpy(&onChip, stored.data(), sizeof onChip);
+  EXPECT_EQ(onChip.versionOfConfiguation, SRAM_VERSION);
+  EXPECT_EQ(onChip.audioFolder[0][3].positionInFile, 2);  // 20000 bytes: two 8 KiB units
+
+  const SimRun second = sim(dir, file);
+  ASSERT_EQ(second.o.status, 0) << second.o.err;
+  EXPECT_EQ(second.o.out.find("Conf upgraded"), std::string::npos);
+  EXPECT_EQ(dump(second.o.out), dump(first.o.out));
+  EXPECT_NE(second.trace.find(R"("ev":"sram","op":"read","bytes":16660)"), std::string::npos);
+  EXPECT_EQ(proc::readFile(file), stored);
+  // Written back through a temporary file that is gone again.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"sram.bin", "trace.jsonl"}));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SimSramFile, AMissingFileStartsBlankAndABadOneStopsTheRunByName) {
+  const std::string dir = proc::tempDir();
+  const SimRun fresh = sim(dir, dir + "/new.bin");
+  EXPECT_EQ(fresh.o.status, 0) << fresh.o.err;
+  EXPECT_NE(fresh.o.out.find("Conf default; size: 16 kb\nConf default\n"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(dir + "/new.bin"), 131072u);
+
+  proc::writeFile(dir + "/short.bin", std::string(1000, '\0'));
+  for (const std::string& bad : {dir + "/short.bin", dir, dir + "/no/such/folder/x.bin"}) {
+    const SimRun r = sim(dir, bad);
+    EXPECT_EQ(r.o.status, 2) << bad;
+    EXPECT_NE(r.o.err.find(bad), std::string::npos) << r.o.err;
+    EXPECT_TRUE(r.o.out.empty()) << "the board does not start";
+  }
+  EXPECT_EQ(std::filesystem::file_size(dir + "/short.bin"), 1000u) << "left as it was";
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

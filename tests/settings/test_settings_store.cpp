@@ -1,0 +1,311 @@
+// The settings record on the serial SRAM: start-up load with its dump, defaults, slot
+// access, the write policy, the resume position's unit, repairs and concurrent use.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "audioSettings.h"
+#include "parentsSettings.h"
+#include "settings_board.h"
+#include "singleton.h"
+#include "volume.h"
+
+namespace {
+
+using boardtest::note;
+using settingstest::atStep;
+using settingstest::busLog;
+using settingstest::step;
+
+_AudioSettings& settings() { return Singleton<_AudioSettings>::Instance(); }
+
+std::string parentsCurrents() {
+  const ParentsSettings& p = parentsSettings;
+  std::string s = "boost " + std::to_string(p.spkBoost.current) + " eq";
+  for (const auto& band : p.equalizer) s += " " + std::to_string(band.current);
+  return s + " max " + std::to_string(p.maxVolume.current) + " 3d " +
+         std::to_string(p.effect3d.current) + " resume " + std::to_string(p.positionResume) +
+         " changed " + std::to_string(p.changed.load());
+}
+
+SramDataStruct sampleRecord() {
+  SramDataStruct rec;
+  setDefaultRecord(rec);
+  rec.currentRootFolderNumber = 3;
+  rec.currentVolume = 22;
+  rec.spkBoost = 2;
+  for (int i = 0; i < 5; ++i) rec.equalizer[i] = static_cast<uint8_t>(i + 1);
+  rec.maxVolume = 50;
+  rec.effect3d = 9;
+  rec.positionResume = 1;
+  rec.audioFolder[5][0] = {7, 1};
+  rec.audioFolder[5][2] = {9, 3};
+  return rec;
+}
+
+class BlankChip : public testing::TestWithParam<uint8_t> {};
+
+TEST_P(BlankChip, GivesTheDefaultsWhichReachTheChipWithTheFirstWriteOfAChange) {
+  const uint8_t blank = GetParam();
+  auto r = settingstest::onBoard(
+      [] {
+        auto& s = settings();
+        s.init();
+        note(parentsCurrents());
+        note("volume " + std::to_string(s.getVolume()) + " resume " +
+             std::to_string(s.getPositionResume()));
+        step("nothing changed");
+        s.triggerWrite();
+        step("changed");
+        s.sramData.setChanged();
+        s.triggerWrite();
+        step("end");
+        SramDataStruct expected;
+        setDefaultRecord(expected);
+        expected.currentVolume = 40;
+        SramDataStruct chip;
+        simsram::read(0, &chip, sizeof chip);
+        note(std::string("chip holds the default record: ") +
+             (std::memcmp(&chip, &expected, sizeof chip) == 0 ? "yes" : "no"));
+      },
+      [blank] { simsram::fill(blank); });
+  EXPECT_EQ(r.console, "Conf default; size: 16 kb\nConf default\nw");
+  EXPECT_EQ(r.notes,
+            "boost 7 eq 12 12 12 12 12 max 63 3d 0 resume 0 changed 1\n"
+            "volume 40 resume 0\n"
+            "chip holds the default record: yes\n");
+  const std::string log = busLog(r.trace);
+  EXPECT_EQ(log.substr(0, log.find("step")), "sram read 16660\n");
+  EXPECT_EQ(atStep(log, "nothing changed"), "");
+  EXPECT_EQ(atStep(log, "changed"), "sram write 16660\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllZeroAndAllOne, BlankChip, testing::Values(0x00, 0xFF));
+
+TEST(SettingsStore, ValidRecordIsReadBackFieldByFieldWithItsDump) {
+  auto r = settingstest::onBoard(
+      [] {
+        auto& s = settings();
+        s.init();
+        note(parentsCurrents());
+        Volume& knob = Singleton<Volume>::Instance();
+        note("knob counter " + std::to_string(__HAL_TIM_GET_COUNTER(&knob.timerHandle)) +
+             " value " + std::to_string(knob.currentVal) + " max " + std::to_string(knob.maxVal));
+        note("root " + std::to_string(s.getRootFolder()) + " volume " +
+             std::to_string(s.getVolume()) + " resume " + std::to_string(s.getPositionResume()));
+        const ModelParentsSettings m = s.getModelParentsSettings();
+        note("screen boost " + std::to_string(m.spkBoost) + " eq5 " +
+             std::to_string(m.equalizer[4]) + " max " + std::to_string(m.maxVolume) + " 3d " +
+             std::to_string(m.effect3d) + " resume " + std::to_string(m.positionResume) +
+             " changed " + std::to_string(m.changed));
+        step("write unchanged");
+        s.triggerWrite();
+        step("end");
+      },
+      [] { settingstest::storeOnChip(sampleRecord()); });
+  EXPECT_EQ(r.console,
+            "Conf read\nSRAM:\nversionOfConfiguation: 42245\nfolderCount: 0\n"
+            "currentRootFolderNumber: 3\nusbIdentifier.vid: 0\nusbIdentifier.pid: 0\n"
+            "currentVolume:22\nspkBoost:2\nmaxVolume:50\neffect3d:9\n"
+            "equalizer[0]:1\nequalizer[1]:2\nequalizer[2]:3\nequalizer[3]:4\nequalizer[4]:5\n");
+  EXPECT_EQ(r.notes,
+            "boost 2 eq 1 2 3 4 5 max 50 3d 9 resume 1 changed 1\n"
+            "knob counter 88 value 22 max 50\n"
+            "root 3 volume 22 resume 1\n"
+            "screen boost 2 eq5 5 max 50 3d 9 resume 1 changed 1\n");
+  // write() with nothing changed transfers nothing and prints nothing.
+  EXPECT_EQ(atStep(busLog(r.trace), "write unchanged"), "");
+}
+
+TEST(SettingsStore, SlotsFollowTheRootFolderAndTheClampedAudioFolder) {
+  auto r = settingstest::onBoard(
+      [] {
+        auto& s = settings();
+        s.init();
+        s.changeRootFolder(5);
+        s.changeAudioFolder(2);
+        note("[5][2] track " + std::to_string(s.getAudioTrackNumber()) + " position " +
+             std::to_string(s.getFilePosition()));
+        s.changeAudioFolder(16);
+        note("16 selects slot " + std::to_string(s.sramData.getAudioFolder()) + ": track " +
+             std::to_string(s.getAudioTrackNumber()));
+        s.changeAudioFolder(2);
+        s.changeRootFolder(6);
+        note("a new root folder starts at subfolder " +
+             std::to_string(s.sramData.getAudioFolder()));
+        s.changeRootFolder(300);
+        note("root 300 is taken as " + std::to_string(s.getRootFolder()));
+        s.changeRootFolder(5);
+        s.changeAudioFolder(2);
+        s.playbackNewTrack(4);
+        s.playbackFilePosition(123456);
+        note("stored track " + std::to_string(SramData::data.audioFolder[5][2].currentFileNumber) +
+             " position field " + std::to_string(SramData::data.audioFolder[5][2].positionInFile));
+      },
+      [] { settingstest::storeOnChip(sampleRecord()); });
+  EXPECT_EQ(r.notes,
+            "[5][2] track 9 position 24576\n"
+            "16 selects slot 0: track 7\n"
+            "a new root folder starts at subfolder 0\n"
+            "root 300 is taken as 0\n"
+            "stored track 4 position field 15\n");
+}
+
+// The position is kept in 8 KiB units: far into a long track it resumes at most one unit
+// early, never late, and never beyond what the 16-bit field can hold.
+TEST(ResumePosition, CoversFilesOfHalfAGibibyteToTheUnit) {
+  for (uint32_t offset :
+       {0u, 511u, 8191u, 8192u, 70000u, 65536u * 100, 268435455u, 300000000u, 536862720u}) {
+    const uint32_t back = positionFromField(positionToField(offset));
+    EXPECT_LE(back, offset);
+    EXPECT_LT(offset - back, POSITION_UNIT) << offset;
+  }
+  EXPECT_EQ(positionFromField(positionToField(0xFFFFFFFFu)), MAX_POSITION);
+  EXPECT_GE(MAX_POSITION, 512u * 1024 * 1024 - POSITION_UNIT);
+}
+
+TEST(SettingsStore, OlderRecordIsConvertedAndStoredAgain) {
+  auto r = settingstest::onBoard(
+      [] {
+        auto& s = settings();
+        s.init();
+        s.changeRootFolder(5);
+        s.changeAudioFolder(2);
+        note("track " + std::to_string(s.getAudioTrackNumber()) + " position " +
+             std::to_string(s.getFilePosition()));
+        SramDataStruct chip;
+        simsram::read(0, &chip, sizeof chip);
+        note("chip version " + std::to_string(chip.versionOfConfiguation) + " position field " +
+             std::to_string(chip.audioFolder[5][2].positionInFile) + ", volume " +
+             std::to_string(chip.currentVolume));
+      },
+      [] {
+        SramDataStruct rec = sampleRecord();
+        rec.versionOfConfiguation = SRAM_VERSION_BYTE_POSITIONS;
+        rec.audioFolder[5][2] = {9, 20000};  // byte offset
+        settingstest::storeOnChip(rec);
+      });
+  EXPECT_TRUE(r.console.starts_with("Conf upgraded\nConf read\n")) << r.console;
+  EXPECT_TRUE(r.console.ends_with("equalizer[4]:5\nw")) << r.console;
+  EXPECT_EQ(r.notes, "track 9 position 16384\nchip version 42245 position field 2, volume 22\n");
+}
+
+TEST(SettingsStore, OutOfRangeFieldsAreRepairedOnLoad) {
+  auto r = settingstest::onBoard(
+      [] {
+        auto& s = settings();
+        s.init();
+        note(parentsCurrents());
+        note("root " + std::to_string(s.getRootFolder()) + " volume " +
+             std::to_string(s.getVolume()) + " folders " +
+             std::to_string(SramData::data.folderCount) + " serial end " +
+             std::to_string(SramData::data.usbIdentifier.serial[255]));
+        s.changeAudioFolder(1);
+        note("slot [0][1] track " + std::to_string(s.getAudioTrackNumber()));
+        // The stored settings as the human-input thread applies them reach the codec in range.
+        step("apply");
+        s.setSpkBoost(parentsSettings.spkBoost.current);
+        s.setMaxVolume(parentsSettings.maxVolume.current);
+        s.setEqualizer(parentsSettings.equalizer[0].current, parentsSettings.equalizer[1].current,
+                       parentsSettings.equalizer[2].current, parentsSettings.equalizer[3].current,
+                       parentsSettings.equalizer[4].current);
+        s.set3d(parentsSettings.effect3d.current);
+        step("end");
+      },
+      [] {
+        SramDataStruct rec = sampleRecord();
+        rec.folderCount = 1000;
+        rec.currentRootFolderNumber = 300;
+        std::memset(rec.usbIdentifier.serial, 'x', sizeof rec.usbIdentifier.serial);
+        rec.currentVolume = 200;
+        rec.spkBoost = 9;
+        rec.equalizer[2] = 30;
+        rec.maxVolume = 99;
+        rec.effect3d = 40;
+        rec.positionResume = 5;
+        rec.audioFolder[0][1] = {500, 7};
+        rec.audioFolder[255][15] = {101, 7};
+        settingstest::storeOnChip(rec);
+      });
+  EXPECT_TRUE(r.console.starts_with(
+      "Conf repaired: folderCount\nConf repaired: currentRootFolderNumber\n"
+      "Conf repaired: usbIdentifier.serial\nConf repaired: currentVolume\n"
+      "Conf repaired: spkBoost\nConf repaired: equalizer\nConf repaired: maxVolume\n"
+      "Conf repaired: effect3d\nConf repaired: positionResume\nConf repaired: 2 slots\n"
+      "Conf read\n"))
+      << r.console;
+  EXPECT_EQ(r.notes,
+            "boost 7 eq 1 2 12 4 5 max 63 3d 0 resume 0 changed 1\n"
+            "root 0 volume 40 folders 0 serial end 0\n"
+            "slot [0][1] track 0\n");
+  EXPECT_EQ(atStep(busLog(r.trace), "apply"),
+            "codec 0025=017F\ncodec 0480=0899\ncodec 0481=2140\ncodec 0421=0110\n");
+  // The repaired record went back to the chip at once.
+  EXPECT_NE(busLog(r.trace).find("sram read 16660\nsram write 16660\nstep apply"),
+            std::string::npos);
+}
+
+// The human-input thread runs at the main loop's priority and takes turns with it at every
+// tick; it applies the parents' settings as soon as it finds them marked. Whenever it looks,
+// it must find the stored values, never the defaults.
+TEST(SettingsStore, TheHumanInputThreadNeverSeesTheDefaultsOfAStoredRecord) {
+  auto r = settingstest::onBoard(
+      [] {
+        settings().init();
+        vTaskDelay(5);
+      },
+      [] {
+        settingstest::storeOnChip(sampleRecord());
+        xTaskCreate(
+            [](void*) {
+              for (;;) {
+                if (parentsSettings.changed.load() != 0) {
+                  note(parentsCurrents());
+                  parentsSettings.changed = 0;
+                }
+                vTaskDelay(1);
+              }
+            },
+            "HumanInputTask", 1024, nullptr, 4, nullptr);
+      });
+  EXPECT_EQ(r.notes, "boost 2 eq 1 2 3 4 5 max 50 3d 9 resume 1 changed 1\n");
+}
+
+std::atomic<bool> writing{false};
+
+// The power-off path (main loop's priority) writes while the main loop is in the middle of a
+// write: the transfers take turns and the chip ends up with the whole latest record.
+TEST(SettingsStore, WritesFromTwoThreadsTakeTurns) {
+  auto r = settingstest::onBoard(
+      [] {
+        auto& s = settings();
+        s.init();
+        s.setVolume(30);
+        step("main loop writes");
+        writing = true;
+        s.triggerWrite();
+        vTaskDelay(20);
+        SramDataStruct chip;
+        simsram::read(0, &chip, sizeof chip);
+        note(std::string("chip equals the record: ") +
+             (std::memcmp(&chip, &SramData::data, sizeof chip) == 0 ? "yes" : "no") + ", volume " +
+             std::to_string(chip.currentVolume));
+      },
+      [] {
+        xTaskCreate(
+            [](void*) {
+              while (!writing) vTaskDelay(1);
+              vTaskDelay(2);  // inside the main loop's write, which takes over 5 ticks
+              settings().setVolume(31);
+              settings().triggerWrite();
+              vTaskSuspend(nullptr);
+            },
+            "HumanInputTask", 1024, nullptr, 4, nullptr);
+      });
+  EXPECT_EQ(r.notes, "chip equals the record: yes, volume 31\n");
+  EXPECT_EQ(atStep(busLog(r.trace), "main loop writes"),
+            "codec 0026=015F\ncodec 0027=015F\nsram write 16660\nsram write 16660\n");
+  EXPECT_TRUE(r.console.ends_with("ww"));
+}
+
+}  // namespace
