@@ -1,16 +1,57 @@
 #include "k_storage.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "cmsis_os.h"
+#include "usbh_diskio.h"
 #include "usbh_msc.h"
 
 std::atomic<uint8_t> usb_status{0};
 std::atomic<uint32_t> StorageStatus[1] = {0};
 USBH_HandleTypeDef hUSB_Host;
+FATFS USBDISK_FatFs;
+char USBDISK_Drive[4];
 
 namespace {
+
 osMessageQId StorageEvent = nullptr;
+bool driverLinked = false;
+
+// The mass-storage class is active: link the disk driver to a logical drive and register
+// the volume (lazily: the stick is read at the first file access).
+void mountStick() {
+  puts("usb active");
+  if (!driverLinked) {
+    if (FATFS_LinkDriver(&USBH_Driver, USBDISK_Drive) != 0) return;
+    driverLinked = true;
+  }
+  if (f_mount(&USBDISK_FatFs, USBDISK_Drive, 0) == FR_OK) {
+    StorageStatus[0] = 1;
+    usb_status = 2;
+    puts("mount ok");
+  } else {
+    usb_status = 0;
+    puts("ERROR : Cannot Initialize FatFs! ");
+    // Leaving the driver linked would put the next stick on another logical drive, where
+    // nothing looks: unlink it so that the next stick is drive 0 again.
+    FATFS_UnLinkDriver(USBDISK_Drive);
+    driverLinked = false;
+  }
+}
+
+void unmountStick() {
+  puts("usb disc");
+  usb_status = 0;
+  f_mount(nullptr, USBDISK_Drive, 0);
+  StorageStatus[0] = 0;
+  if (driverLinked) {
+    FATFS_UnLinkDriver(USBDISK_Drive);
+    driverLinked = false;
+  }
+  std::memset(&USBDISK_FatFs, 0, sizeof USBDISK_FatFs);
+}
+
 }  // namespace
 
 void k_StorageInit() {
@@ -45,6 +86,8 @@ extern "C" void StorageThread(const void* argument) {
     switch (event.value.v) {
       case USBDISK_CONNECTION_EVENT: usb_status = 1; break;
       case USBDISK_CONFIGURATION_EVENT: puts("usb config"); break;
+      case USBDISK_ACTIVE_EVENT: mountStick(); break;
+      case USBDISK_DISCONNECTION_EVENT: unmountStick(); break;
       default: break;
     }
   }

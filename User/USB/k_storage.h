@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "ff.h"
 #include "usbh_core.h"
 
 enum StorageEventEnum : uint16_t {
@@ -21,6 +22,9 @@ extern std::atomic<uint8_t> usb_status;
 extern std::atomic<uint32_t> StorageStatus[1];
 
 extern USBH_HandleTypeDef hUSB_Host;
+// The work area of the stick's volume, and its logical drive ("0:/").
+extern FATFS USBDISK_FatFs;
+extern char USBDISK_Drive[4];
 
 void k_StorageInit();
 extern "C" void USBH_UserProcess(USBH_HandleTypeDef* phost, uint8_t id);

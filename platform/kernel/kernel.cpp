@@ -128,6 +128,7 @@ struct Tcb {
   bool idle = false;
   bool halted = false;
   bool timedOut = false;
+  bool objectDeleted = false;  // the queue it waited on was deleted meanwhile
   UBaseType_t mutexesHeld = 0;
   Wait wait = Wait::None;
   std::uint64_t epoch = 0;  // blocking waits so far
@@ -545,6 +546,7 @@ void copyOut(QueueDefinition* q, void* buffer, bool remove) {
 
 BaseType_t receiveImpl(QueueDefinition* q, void* buffer, TickType_t ticks, bool remove) {
   Kernel& k = K();
+  if (q == nullptr) assertFailed("configAssert: no queue");
   if (k.isrDepth > 0) assertFailed("configAssert: blocking receive in an interrupt");
   bool entered = false;
   std::uint64_t entry = 0;
@@ -577,6 +579,10 @@ BaseType_t receiveImpl(QueueDefinition* q, void* buffer, TickType_t ticks, bool 
     k.current->timedOut = false;
     placeOnEventList(q->waitingToReceive, remaining, waitKind(q));
     yieldWithinApi();
+    if (k.current->objectDeleted) {
+      k.current->objectDeleted = false;
+      return errQUEUE_EMPTY;
+    }
   }
 }
 
@@ -617,6 +623,15 @@ QueueHandle_t xQueueCreateCountingSemaphore(const UBaseType_t uxMaxCount,
 
 void vQueueDelete(QueueHandle_t q) {
   if (q == nullptr) return;
+  // Deleting an object that tasks wait on is a fault of the caller; those tasks give up
+  // instead of waiting on freed memory.
+  for (KList* list : {&q->waitingToSend, &q->waitingToReceive}) {
+    while (!list->empty()) {
+      Tcb* t = list->headOwner();
+      t->objectDeleted = true;
+      removeFromEventList(*list);
+    }
+  }
   auto& all = allQueues();
   all.erase(std::remove(all.begin(), all.end(), q), all.end());
   vPortFree(q->block);
@@ -650,11 +665,16 @@ BaseType_t xQueueGenericSend(QueueHandle_t q, const void* const item, TickType_t
     if (checkTimeout(entry, ticks, remaining)) return errQUEUE_FULL;
     placeOnEventList(q->waitingToSend, remaining, waitKind(q));
     yieldWithinApi();
+    if (k.current->objectDeleted) {
+      k.current->objectDeleted = false;
+      return errQUEUE_FULL;
+    }
   }
 }
 
 BaseType_t xQueueGenericSendFromISR(QueueHandle_t q, const void* const item,
                                     BaseType_t* const woken, const BaseType_t position) {
+  if (q == nullptr) assertFailed("configAssert: no queue");
   if (q->count < q->length || position == queueOVERWRITE) {
     copyIn(q, item, position);
     if (!q->waitingToReceive.empty() && removeFromEventList(q->waitingToReceive)) {
@@ -682,6 +702,7 @@ BaseType_t xQueueSemaphoreTake(QueueHandle_t q, TickType_t ticks) {
 }
 
 BaseType_t xQueueReceiveFromISR(QueueHandle_t q, void* const buffer, BaseType_t* const woken) {
+  if (q == nullptr) assertFailed("configAssert: no queue");
   if (q->count == 0) return pdFAIL;
   copyOut(q, buffer, true);
   if (!q->waitingToSend.empty() && removeFromEventList(q->waitingToSend)) {

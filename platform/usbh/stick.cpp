@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "simhal.h"
@@ -141,8 +143,55 @@ Timing& timing() {
   return t;
 }
 
+bool readIdentity(const std::string& path, Identity* identity, std::string* reason) {
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return true;  // no identity file: the defaults
+  char buf[512];
+  int lineNo = 0;
+  bool ok = true;
+  auto fail = [&](const std::string& what) {
+    if (reason != nullptr) *reason = path + ":" + std::to_string(lineNo) + ": " + what;
+    ok = false;
+  };
+  while (ok && std::fgets(buf, sizeof buf, f) != nullptr) {
+    ++lineNo;
+    std::string line(buf);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#') continue;
+    const size_t space = line.find_first_of(" \t", start);
+    const std::string key = line.substr(start, space - start);
+    std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+    value.erase(0, value.find_first_not_of(" \t"));
+    if (key == "vid" || key == "pid") {
+      char* end = nullptr;
+      const unsigned long v = std::strtoul(value.c_str(), &end, 0);
+      if (value.empty() || *end != 0 || v > 0xFFFF) {
+        fail("'" + key + "' needs a number from 0 to 0xFFFF");
+      } else if (identity != nullptr) {
+        (key == "vid" ? identity->vid : identity->pid) = static_cast<std::uint16_t>(v);
+      }
+    } else if (key == "serial") {
+      std::string text;
+      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        for (size_t i = 1; i + 1 < value.size(); ++i) {
+          if (value[i] == '\\' && i + 2 < value.size()) ++i;
+          text += value[i];
+        }
+      } else {
+        text = value;
+      }
+      if (identity != nullptr) identity->serial = text;
+    } else {
+      fail("unknown key '" + key + "' (vid, pid or serial)");
+    }
+  }
+  std::fclose(f);
+  return ok;
+}
+
 bool checkImage(const std::string& path, std::string* reason) {
-  return mapImage(path, nullptr, reason);
+  return mapImage(path, nullptr, reason) && readIdentity(path + ".usb", nullptr, reason);
 }
 
 void insert(const std::string& path) {
@@ -152,6 +201,8 @@ void insert(const std::string& path) {
   if (!mapImage(path, &p.image, &reason)) {
     simk::endRun(2, "cannot read stick image " + path + ": " + reason);
   }
+  p.identity = Identity{};
+  if (!readIdentity(path + ".usb", &p.identity, &reason)) simk::endRun(2, reason);
   p.present = true;
   ++p.generation;
   simtrace::Event("stick").str("state", "inserted").str("image", path);

@@ -28,8 +28,12 @@ struct Identity {
   std::string product = "Simulated stick";
 };
 
-// Checks that a file can serve as a stick; false with a reason when not.
+// Checks that a file can serve as a stick; false with a reason when not. The stick's USB
+// identity comes from IMAGE.usb beside the image when there is one (lines "vid 0x0781",
+// "pid 0x5567", "serial \"TEXT\"", '#' comments), else the defaults above.
 bool checkImage(const std::string& path, std::string* reason);
+// Reads an identity file; false with "FILE:LINE: what" when it is malformed.
+bool readIdentity(const std::string& path, Identity* identity, std::string* reason);
 
 // The board's backdoor: put a stick in (replacing one that is in) or pull it out.
 void insert(const std::string& path);

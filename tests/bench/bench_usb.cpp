@@ -1,0 +1,148 @@
+// The stick through the whole stack (file system, disk adapter, USB host, stick model):
+// directory scan and file read throughput in virtual time — what a full-speed stick allows
+// the board — and in wall time — what the simulator itself costs. The baseline of the wall
+// figures is reading the same bytes straight from the image file in this process.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "FreeRTOS.h"
+#include "board_child.h"
+#include "ff.h"
+#include "images.h"
+#include "k_storage.h"
+#include "process.h"
+#include "stick.h"
+#include "task.h"
+
+int firmware_main(void);
+
+namespace {
+
+constexpr int kFolders = 100;
+constexpr int kFilesPerFolder = 10;
+constexpr size_t kBigFile = 4 << 20;
+
+struct Figures {
+  double scanVirtual = 0, scanWall = 0, readVirtual = 0, readWall = 0;
+  int entries = 0;
+};
+
+double wallSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int main() {
+  const std::string dir = proc::tempDir();
+  const std::string image = dir + "/bench.img";
+  std::vector<testimg::File> files;
+  for (int f = 0; f < kFolders; ++f) {
+    for (int i = 0; i < kFilesPerFolder; ++i) {
+      files.push_back(
+          {"Folder " + std::to_string(f) + "/Track " + std::to_string(i) + ".mp3", "x"});
+    }
+  }
+  files.push_back({"big.bin", testimg::pattern(kBigFile, 7)});
+  // mtools per file is slow: put the many small files in with one batch.
+  testimg::make(image, {{"big.bin", testimg::pattern(kBigFile, 7)}}, 64);
+  {
+    std::string cmd = "MTOOLS_SKIP_CHECK=1 sh -c '";
+    for (int f = 0; f < kFolders; ++f) {
+      cmd += "mmd -i " + image + " \"::/Folder " + std::to_string(f) + "\";";
+      for (int i = 0; i < kFilesPerFolder; ++i) {
+        cmd += "echo x | mcopy -i " + image + " - \"::/Folder " + std::to_string(f) + "/Track " +
+               std::to_string(i) + ".mp3\";";
+      }
+    }
+    cmd += "' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "building the image failed\n");
+  }
+
+  static Figures fig;
+  const auto r = boardtest::run(
+      [&image] {
+        static std::string path = image;
+        simk::schedule(0, simk::kOrderBoard, [] { simusb::insert(path); });
+        xTaskCreate(
+            [](void*) {
+              while (usb_status.load() != 2) vTaskDelay(5);
+              vTaskDelay(10);
+              // Scan: every folder of the root and every entry in it.
+              double w0 = wallSeconds();
+              simk::Time v0 = simk::now();
+              int entries = 0;
+              DIR root, sub;
+              FILINFO info;
+              f_opendir(&root, "0:/");
+              while (f_readdir(&root, &info) == FR_OK && info.fname[0] != 0) {
+                ++entries;
+                if ((info.fattrib & AM_DIR) == 0) continue;
+                const std::string p = std::string("0:/") + info.fname;
+                FILINFO inner;
+                f_opendir(&sub, p.c_str());
+                while (f_readdir(&sub, &inner) == FR_OK && inner.fname[0] != 0) ++entries;
+                f_closedir(&sub);
+              }
+              f_closedir(&root);
+              const double scanWall = wallSeconds() - w0;
+              const double scanVirtual = static_cast<double>(simk::now() - v0) / simk::kS;
+              // Read the big file in 512-byte chunks, as the player does.
+              w0 = wallSeconds();
+              v0 = simk::now();
+              FIL file;
+              f_open(&file, "0:/big.bin", FA_READ);
+              static char chunk[512];
+              UINT got = 0;
+              size_t total = 0;
+              do {
+                f_read(&file, chunk, sizeof chunk, &got);
+                total += got;
+              } while (got == sizeof chunk);
+              f_close(&file);
+              const double readWall = wallSeconds() - w0;
+              const double readVirtual = static_cast<double>(simk::now() - v0) / simk::kS;
+              char line[256];
+              std::snprintf(line, sizeof line, "%d %.6f %.6f %zu %.6f %.6f", entries, scanVirtual,
+                            scanWall, total, readVirtual, readWall);
+              boardtest::note(line);
+              simk::endRun(0, "");
+            },
+            "bench", 1024, nullptr, 4, nullptr);
+        firmware_main();
+      },
+      []() {
+        boardtest::Options o;
+        o.duration = 600 * simk::kS;
+        o.kernelTick = false;
+        return o;
+      }());
+  int entries = 0;
+  size_t total = 0;
+  double scanV = 0, scanW = 0, readV = 0, readW = 0;
+  if (std::sscanf(r.notes.c_str(), "%d %lf %lf %zu %lf %lf", &entries, &scanV, &scanW, &total,
+                  &readV, &readW) != 6) {
+    std::fprintf(stderr, "bench_usb: the board run failed (status %d)\n", r.status);
+    return 1;
+  }
+  // Baseline: the same bytes straight from the image file.
+  const double b0 = wallSeconds();
+  std::ifstream in(image, std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  volatile size_t sink = all.size();
+  (void)sink;
+  const double baseline = wallSeconds() - b0;
+
+  std::printf("stick on the simulated board (%d folders, %d entries; a %zu-byte file)\n", kFolders,
+              entries, total);
+  std::printf("  directory scan : %8.3f virtual s  (%6.0f entries per virtual s)   %8.4f wall s\n",
+              scanV, entries / scanV, scanW);
+  std::printf("  file read      : %8.3f virtual s  (%6.0f KB per virtual s)         %8.4f wall s\n",
+              readV, total / 1024.0 / readV, readW);
+  std::printf("  wall cost of the read against reading the image file directly: %.1f x\n",
+              readW / (baseline > 0 ? baseline * total / all.size() : 1e-9));
+  return 0;
+}

@@ -1,0 +1,329 @@
+// The stick on the simulated board: insertion and removal as the stick service sees them,
+// the status bytes the main loop polls, and reading files through the whole USB stack.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "FreeRTOS.h"
+#include "board_child.h"
+#include "ff.h"
+#include "images.h"
+#include "k_storage.h"
+#include "process.h"
+#include "stick.h"
+#include "task.h"
+
+int firmware_main(void);
+
+namespace {
+
+using boardtest::note;
+
+std::string dir() {
+  static const std::string d = proc::tempDir();
+  return d;
+}
+
+// A small stick with a 66 KB file and a 300 KB one.
+const std::string& stickA() {
+  static const std::string path = [] {
+    const std::string p = dir() + "/a.img";
+    testimg::make(p, {{"Tiere/Hund/track1.mp3", testimg::pattern(66000, 1)},
+                      {"Tiere/title.bmp", testimg::pattern(3000, 2)},
+                      {"big.bin", testimg::pattern(300000, 3)}});
+    return p;
+  }();
+  return path;
+}
+
+const std::string& stickB() {
+  static const std::string path = [] {
+    const std::string p = dir() + "/b.img";
+    testimg::make(p, {{"Musik/song.mp3", testimg::pattern(5000, 4)}}, 40, "-F 32");
+    return p;
+  }();
+  return path;
+}
+
+// Images are made by the test process before the board starts, never inside a board.
+class Stick : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    (void)stickA();
+    (void)stickB();
+  }
+};
+
+boardtest::Options runFor(simk::Time t) {
+  boardtest::Options o;
+  o.duration = t;
+  o.kernelTick = false;
+  return o;
+}
+
+void at(simk::Time t, std::function<void()> fn) {
+  simk::schedule(t, simk::kOrderBoard, std::move(fn));
+}
+
+// Notes every change of the two status bytes, with the time in milliseconds.
+void watchStatus() {
+  static simk::Periodic watch;
+  static int lastUsb = -1, lastStorage = -1;
+  watch.start(0, 100 * simk::kUs, simk::kOrderBoard + 1, false, [] {
+    const int usb = usb_status.load();
+    const int storage = static_cast<int>(StorageStatus[0].load());
+    if (usb != lastUsb || storage != lastStorage) {
+      note("usb " + std::to_string(usb) + " storage " + std::to_string(storage));
+      lastUsb = usb;
+      lastStorage = storage;
+    }
+  });
+}
+
+std::string consoleLines(const std::string& console, const std::string& after) {
+  const size_t pos = console.find(after);
+  return pos == std::string::npos ? console : console.substr(pos + after.size());
+}
+
+TEST_F(Stick, InsertedThenPulledGoesThroughTheConnectionSequence) {
+  auto r = boardtest::run(
+      [] {
+        watchStatus();
+        at(1 * simk::kS, [] { simusb::insert(stickA()); });
+        at(3 * simk::kS, [] { simusb::remove(); });
+        firmware_main();
+      },
+      runFor(4 * simk::kS));
+  EXPECT_EQ(consoleLines(r.console, "Gui Start\r\n"),
+            "Usb connected\r\nusb config\nusb active\nmount ok\nUsb mounted\r\nusb disc\n");
+  // Mounting sets both bytes before the main loop can look at them.
+  EXPECT_EQ(r.notes, "usb 0 storage 0\nusb 1 storage 0\nusb 2 storage 1\nusb 0 storage 0\n");
+  EXPECT_NE(r.trace.find(R"({"t":1000000,"ev":"stick","state":"inserted")"), std::string::npos);
+  EXPECT_NE(r.trace.find(R"({"t":3000000,"ev":"stick","state":"removed"})"), std::string::npos);
+}
+
+TEST_F(Stick, TheClassBecomesActiveAboutAThirdOfASecondAfterInsertion) {
+  auto r = boardtest::run(
+      [] {
+        at(1 * simk::kS, [] { simusb::insert(stickA()); });
+        firmware_main();
+      },
+      runFor(2 * simk::kS));
+  const std::string mounted = boardtest::grep(r.trace, R"("text":"mount ok")");
+  ASSERT_FALSE(mounted.empty());
+  const long t = std::stol(mounted.substr(mounted.find(':') + 1));
+  EXPECT_GT(t, 1'250'000) << mounted;
+  EXPECT_LT(t, 1'450'000) << mounted;
+}
+
+TEST_F(Stick, PulledBeforeItsClassIsActiveNeverMounts) {
+  auto r = boardtest::run(
+      [] {
+        watchStatus();
+        at(1 * simk::kS, [] { simusb::insert(stickA()); });
+        at(1 * simk::kS + 250 * simk::kMs, [] { simusb::remove(); });
+        firmware_main();
+      },
+      runFor(2 * simk::kS));
+  EXPECT_EQ(r.notes, "usb 0 storage 0\nusb 1 storage 0\nusb 0 storage 0\n");
+  EXPECT_EQ(r.console.find("usb active"), std::string::npos);
+  EXPECT_NE(r.console.find("usb disc"), std::string::npos);
+}
+
+TEST_F(Stick, NoticesOfClassSelectionAndErrorsChangeNothing) {
+  auto r = boardtest::run(
+      [] {
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(300);
+              USBH_UserProcess(&hUSB_Host, HOST_USER_CLASS_SELECTED);
+              USBH_UserProcess(&hUSB_Host, HOST_USER_UNRECOVERED_ERROR);
+              USBH_UserProcess(&hUSB_Host, 77);
+              vTaskDelay(50);
+              note("usb " + std::to_string(usb_status.load()) + " storage " +
+                   std::to_string(StorageStatus[0].load()));
+              simk::endRun(0, "");
+            },
+            "probe", 256, nullptr, 6, nullptr);
+        firmware_main();
+      },
+      runFor(2 * simk::kS));
+  EXPECT_EQ(r.notes, "usb 0 storage 0\n");
+  EXPECT_EQ(consoleLines(r.console, "Gui Start\r\n"), "");
+}
+
+// Reads a whole file in 512-byte chunks; the number of bytes, or the error.
+std::string readWhole(const char* path, std::string* content) {
+  FIL file;
+  FRESULT res = f_open(&file, path, FA_READ);
+  if (res != FR_OK) return "open " + std::to_string(res);
+  char chunk[512];
+  UINT got = 0;
+  content->clear();
+  do {
+    res = f_read(&file, chunk, sizeof chunk, &got);
+    if (res != FR_OK) {
+      f_close(&file);
+      return "read " + std::to_string(res) + " after " + std::to_string(content->size());
+    }
+    content->append(chunk, got);
+  } while (got == sizeof chunk);
+  f_close(&file);
+  return std::to_string(content->size()) + " bytes";
+}
+
+// Waits until the stick service reports a mounted stick and the stick's unit has finished
+// its start-up (the class is reported active a few milliseconds before that).
+void waitMounted() {
+  while (usb_status.load() != 2) vTaskDelay(5);
+  vTaskDelay(10);
+}
+
+TEST_F(Stick, PulledAndPutBackMountsOnDriveZeroAgainAndReadsExactly) {
+  auto r = boardtest::run(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(stickA()); });
+        xTaskCreate(
+            [](void*) {
+              std::string content;
+              waitMounted();
+              note(std::string("drive ") + USBDISK_Drive);
+              note(readWhole("0:\\Tiere\\Hund\\track1.mp3", &content));
+              note(std::string("exact ") + (content == testimg::pattern(66000, 1) ? "yes" : "no"));
+              simusb::remove();
+              vTaskDelay(100);
+              simusb::insert(stickB());
+              waitMounted();
+              note(std::string("drive ") + USBDISK_Drive);
+              note(readWhole("0:/Musik/song.mp3", &content));
+              note(std::string("exact ") + (content == testimg::pattern(5000, 4) ? "yes" : "no"));
+              simk::endRun(0, "");
+            },
+            "reader", 1024, nullptr, 4, nullptr);
+        firmware_main();
+      },
+      runFor(10 * simk::kS));
+  EXPECT_EQ(r.notes, "drive 0:/\n66000 bytes\nexact yes\ndrive 0:/\n5000 bytes\nexact yes\n");
+}
+
+TEST_F(Stick, PulledInTheMiddleOfAReadTheReadFailsAndTheNextStickWorks) {
+  auto r = boardtest::run(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(stickA()); });
+        xTaskCreate(
+            [](void*) {
+              std::string content;
+              waitMounted();
+              // The 300 KB file takes more than a second to read; pull the stick meanwhile.
+              at(simk::now() + 300 * simk::kMs, [] { simusb::remove(); });
+              const std::string first = readWhole("0:/big.bin", &content);
+              note(first.rfind("read ", 0) == 0 ? "read failed" : "read finished: " + first);
+              vTaskDelay(250);
+              simusb::insert(stickB());
+              waitMounted();
+              note(readWhole("0:/Musik/song.mp3", &content));
+              simk::endRun(0, "");
+            },
+            "reader", 1024, nullptr, 4, nullptr);
+        firmware_main();
+      },
+      runFor(10 * simk::kS));
+  EXPECT_EQ(r.notes, "read failed\n5000 bytes\n");
+}
+
+TEST_F(Stick, AFailedMountLeavesDriveZeroFreeForTheNextStick) {
+  auto r = boardtest::run(
+      [] {
+        static void* hog = nullptr;
+        // Exhaust the kernel heap just before the volume's lock is made at mount.
+        at(1 * simk::kS, [] { simusb::insert(stickA()); });
+        at(1 * simk::kS + 200 * simk::kMs, [] {
+          hog = pvPortMalloc(xPortGetFreeHeapSize() - 16);
+          note(std::string("heap taken: ") + (hog != nullptr ? "yes" : "no"));
+        });
+        at(2 * simk::kS, [] {
+          vPortFree(hog);
+          simusb::remove();
+        });
+        at(3 * simk::kS, [] { simusb::insert(stickB()); });
+        xTaskCreate(
+            [](void*) {
+              std::string content;
+              vTaskDelay(1900);  // 3.8 s
+              note(std::string("drive ") + USBDISK_Drive + " " +
+                   readWhole("0:/Musik/song.mp3", &content));
+              simk::endRun(0, "");
+            },
+            "reader", 1024, nullptr, 4, nullptr);
+        firmware_main();
+      },
+      runFor(5 * simk::kS));
+  EXPECT_EQ(r.notes, "heap taken: yes\ndrive 0:/ 5000 bytes\n");
+  const std::string after = consoleLines(r.console, "Gui Start\r\n");
+  EXPECT_NE(after.find("ERROR : Cannot Initialize FatFs! \n"), std::string::npos) << after;
+  EXPECT_NE(after.find("mount ok"), std::string::npos) << after;
+}
+
+// The simulator program with a stick: at power-on, and put in and pulled out by a script.
+TEST_F(Stick, InTheSimulatorAtPowerOnAndFromAScript) {
+  const std::string out = dir() + "/trace.jsonl";
+  auto o = proc::run({SHAPEPLAY_SIM, "--headless", "--duration", "3s", "--stick", stickA(),
+                      "--trace", out, "--script", "-"},
+                     "wait 1s\nremove\nwait 500ms\ninsert " + stickB() + "\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(consoleLines(o.out, "Gui Start\r\n"),
+            "Usb connected\r\nusb config\nusb active\nmount ok\nUsb mounted\r\nusb disc\n"
+            "Usb connected\r\nusb config\nusb active\nmount ok\nUsb mounted\r\n");
+  const std::string trace = proc::readFile(out);
+  EXPECT_EQ(boardtest::grep(trace, R"("ev":"stick")").size() > 0, true);
+  EXPECT_NE(trace.find(R"({"t":1000000,"ev":"stick","state":"removed"})"), std::string::npos);
+
+  auto missing = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", dir() + "/none.img"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("none.img"), std::string::npos);
+  auto badInsert = proc::run({SHAPEPLAY_SIM, "--headless", "--script", "-"},
+                             "wait 1s\ninsert /nonexistent/x.img\n");
+  EXPECT_EQ(badInsert.status, 2);
+  EXPECT_NE(badInsert.err.find("<stdin>:2:"), std::string::npos) << badInsert.err;
+}
+
+}  // namespace
+
+namespace {
+
+// A stick made by our own image builder, with its USB identity beside it.
+TEST_F(Stick, EnumerationReportsTheIdentityOfTheStick) {
+  static const std::string image = dir() + "/id.img";
+  proc::writeFile(dir() + "/id.txt", "file \"Tiere/x.mp3\" size=1000\n");
+  auto made = proc::run({SHAPEPLAY_MKSTICK, "--manifest", dir() + "/id.txt", "--out", image,
+                         "--vid", "0x1234", "--pid", "0xabcd", "--serial", "XYZ-42"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  auto r = boardtest::run(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(image); });
+        xTaskCreate(
+            [](void*) {
+              waitMounted();
+              char line[64];
+              std::snprintf(line, sizeof line, "vid %04x pid %04x",
+                            hUSB_Host.device.DevDesc.idVendor, hUSB_Host.device.DevDesc.idProduct);
+              note(line);
+              std::string content;
+              note(readWhole("0:/Tiere/x.mp3", &content));
+              simk::endRun(0, "");
+            },
+            "reader", 1024, nullptr, 4, nullptr);
+        firmware_main();
+      },
+      runFor(5 * simk::kS));
+  EXPECT_EQ(r.notes, "vid 1234 pid abcd\n1000 bytes\n");
+
+  proc::writeFile(image + ".usb", "vid 0x1234\ncolour blue\n");
+  auto bad = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", image});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("id.img.usb:2: unknown key 'colour'"), std::string::npos) << bad.err;
+}
+
+}  // namespace
