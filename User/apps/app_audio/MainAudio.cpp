@@ -7,7 +7,9 @@
 #include "k_storage.h"
 #include "singleton.h"
 
-MainApp::MainApp() : Thread("MainAudioTask", 8192, 4) {
+// List limits: root folders, subfolders, audio files.
+MainApp::MainApp()
+    : Thread("MainAudioTask", 8192, 4), folderRoot(255), folderDirs(100), folderAudioFiles(100) {
   humanIO.led.continueThread = new cpp_freertos::BinarySemaphore();
   humanIO.led.Start();
   humanIO.Start();

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "FolderAudioFiles.h"
+#include "FolderDirectories.h"
+#include "FolderRoot.h"
 #include "audio_player.h"
 #include "cpp_freertos/thread.hpp"
 #include "humanIo.h"
@@ -17,6 +20,9 @@ class MainApp : public cpp_freertos::Thread {
   void Run() override;
 
  private:
+  FolderRoot folderRoot;
+  FolderDirectories folderDirs;
+  FolderAudioFiles folderAudioFiles;
   AudioPlayer audioplayer;
   HumanIO humanIO;
 };

@@ -4,6 +4,7 @@
 
 cpp_freertos::Queue* guiQueuePageSelect = nullptr;
 cpp_freertos::Queue* guiQueueModelUserEvent = nullptr;
+std::vector<DirEntry, FreeRtosAllocator_namespace::FreeRtosAllocator<DirEntry>> rootDirList;
 
 Model::Model() {
   guiQueuePageSelect = new cpp_freertos::Queue(5, sizeof(PageSelectEvent));

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "cpp_freertos/queue.hpp"
+#include "freeRtosAllocator.h"
 
 // The parents' settings as the screens and the main loop exchange them.
 struct ModelParentsSettings {
@@ -59,6 +62,18 @@ struct PageSelectEvent {
   uint32_t pageNumber = 0;                    // root folder for PageMain
   ModelParentsSettings modelParentsSettings;  // for PageParent
 };
+
+// One root folder of the stick, as the core lists it and the screens show it.
+struct DirEntry {
+  std::string foldername;       // long name as the file system gives it, no path
+  uint32_t subfolderCount = 0;  // its subfolders, hidden ones included
+  std::string pictureFileName;  // first name in it that ends in .bmp; empty when none
+};
+
+// The stick's root folders in display order; a root folder's number everywhere is its index
+// here. Rebuilt by the core's main loop only, which tells the screens afterwards; the screens
+// read it after that request.
+extern std::vector<DirEntry, FreeRtosAllocator_namespace::FreeRtosAllocator<DirEntry>> rootDirList;
 
 // Created by the model when the graphics framework starts; the core must not use them before.
 extern cpp_freertos::Queue* guiQueuePageSelect;
