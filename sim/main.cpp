@@ -66,8 +66,10 @@ int main(int argc, char** argv) {
     const auto perByte =
         comma == std::string::npos ? std::nullopt : simcli::parseTimeNs(t.substr(comma + 1));
     if (!perCommand || !perByte) {
-      std::fprintf(stderr, "shapeplay-sim: --stick-timing: '%s' is not COMMAND,BYTE "
-                   "(two times, e.g. 2ms,1250ns)\n", t.c_str());
+      std::fprintf(stderr,
+                   "shapeplay-sim: --stick-timing: '%s' is not COMMAND,BYTE "
+                   "(two times, e.g. 2ms,1250ns)\n",
+                   t.c_str());
       return simcli::kExitBadInput;
     }
     simusb::timing().perCommand = *perCommand;

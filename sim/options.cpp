@@ -163,7 +163,11 @@ Scenario commands (one a line, # starts a comment):
   screenshot FILE                save the screen as PNG (relative to the script's folder)
   power on                       start again after a power-off
   event BUTTON [main=N] [playback=N] [param=N]
-                                 post a GUI event; BUTTON is a BTN_ name or 0..255
+                                 a request to the main loop as the screens send it;
+                                 BUTTON is a BTN_ name or 0..255; for
+                                 BTN_ParentSettingsChanged add any of maxvol=N
+                                 boost=N effect3d=N resume=0|1 eq1=N .. eq5=N (the
+                                 others keep their defaults: 63, 7, 0, 0, 12)
 
 Exit status:
   0  run ended as planned

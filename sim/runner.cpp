@@ -13,6 +13,7 @@
 #include "FreeRTOS.h"
 #include "console.h"
 #include "gui/User/modelUserData.h"
+#include "inputs.h"
 #include "power.h"
 #include "runtime_heap.h"
 #include "sim_stdio.h"
@@ -35,10 +36,18 @@ struct LifeResult {
   std::uint64_t executed = 0;  // scenario commands carried out in this life
 };
 
-// What survives a power cycle on the outside of the board: the stick in its slot.
+// What survives a power cycle on the outside of the board: the stick in its slot, the keys
+// held down, the mono switch and the room's light.
 struct Physical {
   std::string stick;
+  bool parentsKey = false;
+  bool powerKey = false;
+  bool mono = false;
+  int light = -1;  // -1: the board's default
 };
+
+// How long `key ... tap` holds the key down.
+constexpr simk::Time kTapHold = 100 * simk::kMs;
 
 // One power-on of the board: the commands [first, stop) belong to it; it starts at `start`.
 struct Life {
@@ -63,6 +72,20 @@ void execute(const RunConfig& config, const simscn::Command& cmd) {
   switch (cmd.op) {
     case simscn::Op::Insert: simusb::insert(cmd.path); return;
     case simscn::Op::Remove: simusb::remove(); return;
+    case simscn::Op::Turn: simboard::turn(static_cast<int>(cmd.n)); return;
+    case simscn::Op::Key: {
+      const auto key = cmd.key == "parents" ? simboard::Key::Parents : simboard::Key::Power;
+      if (cmd.action == "tap") {
+        simboard::setKey(key, true);
+        simk::schedule(simk::now() + kTapHold, simk::kOrderBoard,
+                       [key] { simboard::setKey(key, false); });
+      } else {
+        simboard::setKey(key, cmd.action == "down");
+      }
+      return;
+    }
+    case simscn::Op::Mono: simboard::setMono(cmd.n != 0); return;
+    case simscn::Op::Light: simboard::setLight(static_cast<int>(cmd.n)); return;
     case simscn::Op::PowerOn: scenarioError(config, cmd, "'power on' while the board is on");
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
@@ -73,6 +96,15 @@ void execute(const RunConfig& config, const simscn::Command& cmd) {
       event.selectedMainFolder = cmd.mainFolder;
       event.selectedPlaybackFolder = cmd.playback;
       event.parameter = cmd.param;
+      if (cmd.hasSettings) {
+        ModelParentsSettings& p = event.parentSettings;
+        p.maxVolume = cmd.maxVolume;
+        p.spkBoost = cmd.spkBoost;
+        p.effect3d = cmd.effect3d;
+        p.positionResume = cmd.positionResume;
+        for (int k = 0; k < 5; ++k) p.equalizer[k] = cmd.equalizer[k];
+        p.changed = true;
+      }
       BaseType_t woken = pdFALSE;
       // As the screens send: without waiting; a full queue loses the request.
       (void)guiQueueModelUserEvent->EnqueueFromISR(&event, &woken);
@@ -90,6 +122,12 @@ void fold(Physical& p, const simscn::Command& cmd) {
   switch (cmd.op) {
     case simscn::Op::Insert: p.stick = cmd.path; break;
     case simscn::Op::Remove: p.stick.clear(); break;
+    case simscn::Op::Key:
+      // A tap has let the key go again.
+      (cmd.key == "parents" ? p.parentsKey : p.powerKey) = cmd.action == "down";
+      break;
+    case simscn::Op::Mono: p.mono = cmd.n != 0; break;
+    case simscn::Op::Light: p.light = static_cast<int>(cmd.n); break;
     default: break;
   }
 }
@@ -163,11 +201,17 @@ void paceToWallClock() {
   }
   const auto& duration = config.options.durationNs;
   if (duration.has_value()) {
-    simk::schedule(*duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+    simk::schedule(
+        *duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
   } else if (config.hasScript && life.stop == commands.size()) {
-    simk::schedule(config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+    simk::schedule(
+        config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
   }
   if (!life.physical.stick.empty()) simusb::insert(life.physical.stick);
+  simboard::setKey(simboard::Key::Parents, life.physical.parentsKey);
+  simboard::setKey(simboard::Key::Power, life.physical.powerKey);
+  simboard::setMono(life.physical.mono);
+  if (life.physical.light >= 0) simboard::setLight(life.physical.light);
   simruntime::countThisThread();
   firmware_main();
   simk::endRun(0, "");
@@ -218,6 +262,10 @@ bool supported(simscn::Op op) {
     case simscn::Op::Event:
     case simscn::Op::Insert:
     case simscn::Op::Remove:
+    case simscn::Op::Turn:
+    case simscn::Op::Key:
+    case simscn::Op::Mono:
+    case simscn::Op::Light:
     case simscn::Op::PowerOn: return true;
     default: return false;
   }

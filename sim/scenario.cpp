@@ -52,7 +52,8 @@ constexpr Syntax kSyntax[] = {
     {"light", Op::Light, 1, 1, "VALUE"},
     {"screenshot", Op::Screenshot, 1, 1, "FILE"},
     {"power", Op::PowerOn, 1, 1, "on"},
-    {"event", Op::Event, 1, 4, "BUTTON [main=N] [playback=N] [param=N]"},
+    {"event", Op::Event, 1, 13,
+     "BUTTON [main=N] [playback=N] [param=N] [maxvol=N boost=N effect3d=N resume=0|1 eq1..eq5=N]"},
 };
 
 // A token as shown in a message: quoted, control characters replaced, long ones shortened so
@@ -213,13 +214,25 @@ class LineParser {
     }
 
     bool seenMain = false, seenPlayback = false, seenParam = false;
+    bool seenSetting[9] = {};
+    static const char* const kSettingKeys[9] = {"maxvol", "boost", "effect3d", "resume", "eq1",
+                                                "eq2",    "eq3",   "eq4",      "eq5"};
+    static const int64_t kSettingMax[9] = {63, 7, 31, 1, 24, 24, 24, 24, 24};
     for (size_t i = 2; i < tokens_.size(); ++i) {
       const std::string_view t = tokens_[i];
       const size_t eq = t.find('=');
       const std::string_view key = t.substr(0, eq);
       bool* seen = nullptr;
       int64_t max = 0;
-      if (eq != std::string_view::npos) {
+      int setting = -1;
+      for (int k = 0; k < 9 && eq != std::string_view::npos; ++k) {
+        if (key == kSettingKeys[k]) {
+          setting = k;
+          seen = &seenSetting[k];
+          max = kSettingMax[k];
+        }
+      }
+      if (setting < 0 && eq != std::string_view::npos) {
         if (key == "main") {
           seen = &seenMain;
           max = UINT32_MAX;
@@ -232,7 +245,8 @@ class LineParser {
         }
       }
       if (seen == nullptr) {
-        return "event: bad argument " + quoted(t) + " (expected main=N, playback=N or param=N)";
+        return "event: bad argument " + quoted(t) +
+               " (expected main=N, playback=N, param=N or a parents' setting)";
       }
       if (*seen) return "event: " + std::string(key) + "= given more than once";
       *seen = true;
@@ -242,7 +256,17 @@ class LineParser {
         return "event: " + std::string(key) + " must be an integer from 0 to " +
                std::to_string(max) + ", got " + quoted(value);
       }
-      if (key == "main") {
+      if (setting >= 0) {
+        cmd_.hasSettings = true;
+        const auto value32 = static_cast<int32_t>(*v);
+        switch (setting) {
+          case 0: cmd_.maxVolume = value32; break;
+          case 1: cmd_.spkBoost = value32; break;
+          case 2: cmd_.effect3d = value32; break;
+          case 3: cmd_.positionResume = value32 != 0; break;
+          default: cmd_.equalizer[setting - 4] = value32; break;
+        }
+      } else if (key == "main") {
         cmd_.mainFolder = static_cast<uint32_t>(*v);
       } else if (key == "playback") {
         cmd_.playback = static_cast<uint8_t>(*v);
@@ -389,6 +413,11 @@ std::string describe(const Command& c) {
       if (c.mainFolder) s += " main=" + num(c.mainFolder);
       if (c.playback) s += " playback=" + num(c.playback);
       if (c.param) s += " param=" + num(c.param);
+      if (c.hasSettings) {
+        s += " maxvol=" + num(c.maxVolume) + " boost=" + num(c.spkBoost) +
+             " effect3d=" + num(c.effect3d) + " resume=" + num(c.positionResume ? 1 : 0);
+        for (int k = 0; k < 5; ++k) s += " eq" + num(k + 1) + "=" + num(c.equalizer[k]);
+      }
       return s;
     }
   }

@@ -51,6 +51,12 @@ struct Command {
   uint32_t mainFolder = 0;           // event main=
   uint8_t playback = 0;              // event playback=
   uint32_t param = 0;                // event param=
+  // event: the parents' settings it carries (any of maxvol=, boost=, effect3d=, resume=,
+  // eq1= .. eq5= given); the others keep the defaults of the parents' settings.
+  bool hasSettings = false;
+  int32_t maxVolume = 63, spkBoost = 7, effect3d = 0;
+  int32_t equalizer[5] = {12, 12, 12, 12, 12};
+  bool positionResume = false;
 };
 
 struct Script {

@@ -148,7 +148,7 @@ TEST(ScenarioErrors, RejectedLinesSayWhatIsWrong) {
       {"power off", "'off'"},
       {"insert", "takes 1"},
       {"screenshot a.png b.png", "got 2"},
-      {"event", "takes 1 to 4"},
+      {"event", "takes 1 to 13"},
       {"event BTN_Nope", "'BTN_Nope'"},
       {"event 256", "'256'"},
       {"event -1", "'-1'"},
@@ -160,7 +160,7 @@ TEST(ScenarioErrors, RejectedLinesSayWhatIsWrong) {
       {"event 1 main=", "main"},
       {"event 1 main", "'main'"},
       {"event 1 folder=2", "'folder=2'"},
-      {"event 1 2 3 4 5", "got 5"},
+      {"event 1 2 3 4 5 6 7 8 9 10 11 12 13 14", "got 14"},
   };
   for (const Case& c : cases) {
     const ParseError e = parseBad(std::string("wait 1s\n\n") + c.line + "\r\n");
@@ -223,6 +223,34 @@ TEST(ScenarioLoad, FilesAndStandardInput) {
   EXPECT_EQ(std::get<ParseError>(r).text(), "<stdin>:2: unknown command 'bogus'");
   std::remove(file.c_str());
   rmdir(dir);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScenarioEventSettings, ParentsSettingsTravelWithTheEventAndKeepTheirDefaults) {
+  const auto r = simscn::parseScript("event BTN_ParentSettingsChanged maxvol=40 eq3=20 resume=1\n",
+                                     "s.scn", "");
+  ASSERT_TRUE(std::holds_alternative<simscn::Script>(r));
+  const simscn::Command& c = std::get<simscn::Script>(r).commands.at(0);
+  EXPECT_TRUE(c.hasSettings);
+  EXPECT_EQ(c.maxVolume, 40);
+  EXPECT_EQ(c.spkBoost, 7);
+  EXPECT_EQ(c.equalizer[2], 20);
+  EXPECT_EQ(c.equalizer[0], 12);
+  EXPECT_TRUE(c.positionResume);
+  // Out of the parents' ranges, and twice the same key, are errors naming the line.
+  for (const char* bad : {"event 12 boost=8\n", "event 12 eq1=25\n", "event 12 maxvol=1 maxvol=2\n",
+                          "event 12 resume=2\n"}) {
+    const auto e = simscn::parseScript(bad, "s.scn", "");
+    ASSERT_TRUE(std::holds_alternative<simscn::ParseError>(e)) << bad;
+    EXPECT_EQ(std::get<simscn::ParseError>(e).line, 1);
+  }
+  // The description parses back to the same settings.
+  const auto again = simscn::parseScript(simscn::describe(c) + "\n", "s.scn", "");
+  ASSERT_TRUE(std::holds_alternative<simscn::Script>(again));
+  EXPECT_EQ(std::get<simscn::Script>(again).commands.at(0).maxVolume, 40);
 }
 
 }  // namespace
