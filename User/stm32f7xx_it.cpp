@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "FreeRtosTimebase.h"
+#include "stm32746g_discovery_audio.h"
 #include "stm32746g_discovery_qspi.h"
 #include "stm32f7xx_hal.h"
 #include "usart1.h"
@@ -67,6 +68,9 @@ void LTDC_IRQHandler(void) { HAL_LTDC_IRQHandler(&hltdc); }
 void DMA2D_IRQHandler(void) { HAL_DMA2D_IRQHandler(&hdma2d); }
 void QUADSPI_IRQHandler(void) { HAL_QSPI_IRQHandler(&QSPIHandle); }
 void OTG_FS_IRQHandler(void) { HAL_HCD_IRQHandler(&hhcd); }
+// Audio out (SAI2 block A) and the unused audio in (block B): their DMA streams.
+void DMA2_Stream4_IRQHandler(void) { HAL_DMA_IRQHandler(haudio_out_sai.hdmatx); }
+void DMA2_Stream7_IRQHandler(void) { HAL_DMA_IRQHandler(haudio_in_sai.hdmarx); }
 void EXTI9_5_IRQHandler(void) { HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_8); }
 void HAL_GPIO_EXTI_Callback(uint16_t pin) { (void)pin; }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "audio_path.h"
 #include "options.h"
 #include "runner.h"
 #include "scenario.h"
@@ -19,6 +20,26 @@ int openOutput(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) std::fprintf(stderr, "shapeplay-sim: cannot write %s: %m\n", path.c_str());
   return fd;
+}
+
+int openWav(const std::string& path, std::uint32_t rate) {
+  const int fd = openOutput(path);
+  if (fd < 0) return -1;
+  std::string error;
+  if (!simaudio::writeWavHeader(fd, rate, error)) {
+    std::fprintf(stderr, "shapeplay-sim: cannot write %s: %s\n", path.c_str(), error.c_str());
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void finishWav(int fd, const std::string& path) {
+  if (fd < 0) return;
+  std::string error;
+  if (!simaudio::finaliseWav(fd, error)) {
+    std::fprintf(stderr, "shapeplay-sim: cannot finish %s: %s\n", path.c_str(), error.c_str());
+  }
 }
 
 }  // namespace
@@ -86,6 +107,15 @@ int main(int argc, char** argv) {
   if (!config.options.log.empty() && config.logFd < 0) return simcli::kExitBadInput;
   config.traceFd = openOutput(config.options.trace);
   if (!config.options.trace.empty() && config.traceFd < 0) return simcli::kExitBadInput;
+  // The audio files get their headers now; every life of the board appends to them, and
+  // their sizes are filled in when the run ends.
+  config.wavFd = openWav(config.options.wav, simaudio::kSpeakerRate);
+  if (!config.options.wav.empty() && config.wavFd < 0) return simcli::kExitBadInput;
+  config.saiCaptureFd = openWav(config.options.saiCapture, 44100);
+  if (!config.options.saiCapture.empty() && config.saiCaptureFd < 0) return simcli::kExitBadInput;
 
-  return simrun::run(config);
+  const int status = simrun::run(config);
+  finishWav(config.wavFd, config.options.wav);
+  finishWav(config.saiCaptureFd, config.options.saiCapture);
+  return status;
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "FreeRTOS.h"
+#include "audio_path.h"
 #include "console.h"
 #include "gui/User/modelUserData.h"
 #include "inputs.h"
@@ -165,6 +166,7 @@ void paceToWallClock() {
   simruntime::routeStdoutToFirmware();
   simhal::installFaultHandlers();
   simpower::watchLatch();
+  simaudio::attachSinks(config.wavFd, config.saiCaptureFd);
   if (life.afterPowerOff) simtrace::Event("power").str("state", "on");
 
   simk::addEndHook([resultFd](int status) {

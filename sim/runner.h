@@ -16,6 +16,8 @@ struct RunConfig {
   bool hasScript = false;
   int traceFd = -1;
   int logFd = -1;
+  int wavFd = -1;         // --wav: each life appends what the speaker played
+  int saiCaptureFd = -1;  // --sai-capture: each life appends the frames the SAI sent
 };
 
 // Whether the simulated board carries out this kind of scenario command.

@@ -70,6 +70,12 @@ bool muted() { return codec().muted(); }
 
 std::uint64_t writeCount() { return codec().writes; }
 
+namespace {
+void (*beforeWrite)() = nullptr;
+}
+
+void setBeforeWrite(void (*listener)()) { beforeWrite = listener; }
+
 }  // namespace simcodec
 
 extern "C" {
@@ -77,6 +83,7 @@ extern "C" {
 void AUDIO_IO_Write(uint8_t Addr, uint16_t Reg, uint16_t Value) {
   simk::busyWait(simcodec::kWriteNs);
   if (Addr != simcodec::kAddress) return;
+  if (simcodec::beforeWrite != nullptr) simcodec::beforeWrite();
   auto& c = simcodec::codec();
   const bool wasMuted = c.muted();
   ++c.writes;

@@ -14,4 +14,8 @@ std::uint16_t reg(std::uint16_t index);  // register 0 reads the chip id 0x8994
 bool muted();                            // soft mute of the AIF1 DAC1 path (0x0420 bit 9)
 std::uint64_t writeCount();              // control-bus writes since power-on
 
+// Called before each register write takes effect (the audio path finishes the frames played
+// with the old settings).
+void setBeforeWrite(void (*listener)());
+
 }  // namespace simcodec

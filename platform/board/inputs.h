@@ -23,4 +23,8 @@ bool mono();
 void setLight(int raw);
 int light();
 
+// Puts the keys' and the switch's levels on their lines. Called by the GPIO model when the
+// firmware sets up inputs of ports F or G, and by every setter above.
+void connectControls();
+
 }  // namespace simboard

@@ -249,7 +249,7 @@ void HAL_NVIC_DisableIRQ(IRQn_Type irq) { NVIC_DisableIRQ(irq); }
 void HAL_MPU_Disable(void) {
   const bool cycles = (sim_CoreDebug.DEMCR & CoreDebug_DEMCR_TRCENA_Msk) != 0 &&
                       (sim_DWT.CTRL & DWT_CTRL_CYCCNTENA_Msk) != 0;
-  simhal::record("HAL_MPU_Disable", cycles ? "cycle-counter=on" : "cycle-counter=off");
+  simhal::record("HAL_MPU_Disable", "cycle-counter=%s", cycles ? "on" : "off");
 }
 
 void HAL_MPU_Enable(uint32_t) { simhal::record("HAL_MPU_Enable"); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs.h"
 #include "simhal.h"
 #include "trace.h"
 
@@ -145,6 +146,8 @@ void HAL_GPIO_Init(GPIO_TypeDef* port, GPIO_InitTypeDef* init) {
     p.pull = init->Pull;
   }
   refreshRegisters(idx);
+  // The key, its function line and the mono switch hang on ports F and G.
+  if ((idx == 5 || idx == 6) && init->Mode == GPIO_MODE_INPUT) simboard::connectControls();
 }
 
 void HAL_GPIO_DeInit(GPIO_TypeDef* port, uint32_t mask) {

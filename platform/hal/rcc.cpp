@@ -71,7 +71,7 @@ extern "C" {
 
 extern uint32_t uwTickPrio;
 
-void sim_rcc_clock_enable(SimClock clock) { simhal::record("RCC_CLK_ENABLE", clockName(clock)); }
+void sim_rcc_clock_enable(SimClock clock) { simhal::record("RCC_CLK_ENABLE", "%s", clockName(clock)); }
 
 HAL_StatusTypeDef HAL_RCC_OscConfig(RCC_OscInitTypeDef* osc) {
   const RCC_PLLInitTypeDef& pll = osc->PLL;

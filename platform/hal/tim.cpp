@@ -1,13 +1,17 @@
 // Basic timers with update interrupts: the period follows prescaler, auto-reload and the
 // timer clock of the bus. A timer whose handler only keeps state (the run-time statistics
-// counter at 100 kHz) may be run in batches: its interrupt is raised `batch` times in a row
-// once every `batch` periods, which leaves the state right at each batch and costs no
-// scheduling in between.
+// counter at 100 kHz, the backlight dimmer at 100 kHz) may be run in batches: its interrupt
+// is raised `batch` times in a row once every `batch` periods, which leaves the state right at
+// each batch and costs no scheduling in between. Every update is counted, so that a model
+// can tell the updates of a batch apart (simtim.h).
 #include <array>
 #include <string>
+#include <vector>
 
+#include "backlight.h"
 #include "simhal.h"
 #include "simkernel.h"
+#include "simtim.h"
 
 extern "C" {
 TIM_TypeDef sim_TIM[15];
@@ -18,6 +22,8 @@ namespace {
 struct TimerModel {
   simk::Periodic update;
   unsigned batch = 1;
+  std::uint64_t updates = 0;
+  std::vector<std::function<void()>> batchListeners;
 };
 
 std::array<TimerModel, 15>& timers() {
@@ -38,13 +44,32 @@ IRQn_Type updateIrq(int index) {
   }
 }
 
-// Timers whose update handler only keeps a count.
+// Timers whose update handler only keeps state. TIM7 counts run time. TIM4 dims the
+// backlight: its handler counts 512 updates to a dimming period and switches PK3 at two of
+// them, so a batch of 512 updates holds exactly one dimming period and the backlight model's
+// duty, measured over each batch, is exact.
 unsigned batchFor(int index, simk::Time period) {
   if (index == 7 && period < 100 * simk::kUs) return static_cast<unsigned>(simk::kMs / period);
+  if (index == 4 && period < 100 * simk::kUs) return 512;
   return 1;
 }
 
 }  // namespace
+
+namespace simhal {
+
+std::uint64_t timerUpdates(const TIM_TypeDef* tim) { return timers()[indexOf(tim)].updates; }
+
+bool timerUpdating(const TIM_TypeDef* tim) {
+  return timers()[indexOf(tim)].update.running() && (tim->CR1 & TIM_CR1_CEN) != 0 &&
+         (tim->DIER & TIM_DIER_UIE) != 0;
+}
+
+void onTimerBatch(const TIM_TypeDef* tim, std::function<void()> listener) {
+  timers()[indexOf(tim)].batchListeners.push_back(std::move(listener));
+}
+
+}  // namespace simhal
 
 extern "C" {
 
@@ -80,13 +105,17 @@ static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
   TimerModel& m = timers()[idx];
   m.batch = batchFor(idx, period);
   const IRQn_Type irq = updateIrq(idx);
+  // TIM4's interrupt switches the backlight line: its model measures from now on.
+  if (idx == 4) simbacklight::connect();
   m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(irq), false,
                  [tim, irq, &m] {
                    for (unsigned i = 0; i < m.batch; ++i) {
-                     if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) return;
+                     if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) break;
+                     ++m.updates;
                      tim->SR |= TIM_SR_UIF;
                      simhal::raiseIrq(irq);
                    }
+                   for (auto& listener : m.batchListeners) listener();
                  });
   htim->State = HAL_TIM_STATE_READY;
   return HAL_OK;

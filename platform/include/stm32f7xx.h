@@ -211,6 +211,36 @@ typedef struct {
 #define TIM_SR_UIF (1UL << 0)
 #define TIM_DIER_UIE (1UL << 0)
 #define TIM_CR1_CEN (1UL << 0)
+#define TIM_CR1_ARPE (1UL << 7)
+#define TIM_SMCR_SMS (7UL << 0)
+#define TIM_DIER_CC1DE (1UL << 9)
+#define TIM_CCMR1_OC1M (7UL << 4)
+#define TIM_CCER_CC1E (1UL << 0)
+#define TIM_CCER_CC1P (1UL << 1)
+#define TIM_CCER_CC2E (1UL << 4)
+#define TIM_CCER_CC2P (1UL << 5)
+
+/* DMA controllers: interrupt status and flag clear registers of streams 0-3 (low) and 4-7
+ * (high). A stream's flags are FEIF (bit 0), DMEIF (2), TEIF (3), HTIF (4), TCIF (5), shifted
+ * by 0, 6, 16 or 22 for the stream's place in its register. */
+typedef struct {
+  __IO uint32_t LISR, HISR, LIFCR, HIFCR;
+} DMA_TypeDef;
+#define DMA_SxCR_EN (1UL << 0)
+#define DMA_SxCR_TEIE (1UL << 2)
+#define DMA_SxCR_HTIE (1UL << 3)
+#define DMA_SxCR_TCIE (1UL << 4)
+#define DMA_HISR_TCIF4 (1UL << 5)
+#define DMA_HIFCR_CTCIF4 (1UL << 5)
+extern DMA_TypeDef sim_DMA1;
+extern DMA_TypeDef sim_DMA2;
+#define DMA1 (&sim_DMA1)
+#define DMA2 (&sim_DMA2)
+
+#define ADC_SR_EOC (1UL << 1)
+#define ADC_CR2_ADON (1UL << 0)
+#define ADC_CR2_CONT (1UL << 1)
+#define ADC_CR2_SWSTART (1UL << 30)
 
 #define USART_ISR_RXNE (1UL << 5)
 #define USART_ISR_TXE (1UL << 7)
@@ -264,6 +294,16 @@ extern DMA2D_TypeDef sim_DMA2D;
 #define DMA2D (&sim_DMA2D)
 extern SAI_TypeDef sim_SAI2;
 #define SAI2 (&sim_SAI2)
+/* The two audio blocks of SAI2: A sends to the codec, B receives from it. */
+typedef struct {
+  __IO uint32_t CR1, CR2, FRCR, SLOTR, IMR, SR, CLRFR, DR;
+} SAI_Block_TypeDef;
+#define SAI_xCR1_SAIEN (1UL << 16)
+#define SAI_xCR1_DMAEN (1UL << 17)
+extern SAI_Block_TypeDef sim_SAI2_Block_A;
+extern SAI_Block_TypeDef sim_SAI2_Block_B;
+#define SAI2_Block_A (&sim_SAI2_Block_A)
+#define SAI2_Block_B (&sim_SAI2_Block_B)
 extern QUADSPI_TypeDef sim_QUADSPI;
 #define QUADSPI (&sim_QUADSPI)
 extern USB_OTG_GlobalTypeDef sim_USB_OTG_FS;

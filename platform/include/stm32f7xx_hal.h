@@ -270,7 +270,7 @@ void HAL_GPIO_TogglePin(GPIO_TypeDef* GPIOx, uint16_t GPIO_Pin);
 void HAL_GPIO_EXTI_IRQHandler(uint16_t GPIO_Pin);
 void HAL_GPIO_EXTI_Callback(uint16_t GPIO_Pin);
 
-/* ---- DMA (handle only; streams come with the models that use them) ---- */
+/* ---- DMA (the handle is in stm32f7xx_hal_dma.h) ---- */
 typedef struct __DMA_HandleTypeDef DMA_HandleTypeDef;
 
 /* ---- TIM ---- */
@@ -530,5 +530,12 @@ HAL_SPI_StateTypeDef HAL_SPI_GetState(SPI_HandleTypeDef* hspi);
 #ifdef __cplusplus
 }
 #endif
+
+/* DMA streams, timer channels (PWM, encoder), ADC: each in a header of its own. */
+#include "stm32f7xx_hal_adc.h"
+#include "stm32f7xx_hal_dma.h"
+#include "stm32f7xx_hal_tim_ex.h"
+/* Serial audio interface (after the DMA handle it links to). */
+#include "stm32f7xx_hal_sai.h"
 
 #endif

@@ -21,6 +21,9 @@ thread_local int hostDepth = 0;
 
 std::size_t inUse = 0;
 std::size_t peak = 0;
+std::size_t limit = 0;  // 0: none
+
+bool refused(std::size_t size) { return limit != 0 && inUse + size > limit; }
 
 // The blocks counted so far, in a fixed open-addressing table (it must not allocate).
 constexpr std::size_t kSlots = 1 << 16;
@@ -69,12 +72,14 @@ void remove(void* p) {
 extern "C" {
 
 void* __wrap_malloc(size_t size) {
+  if (counting() && refused(size)) return nullptr;
   void* p = __real_malloc(size);
   if (counting()) add(p);
   return p;
 }
 
 void* __wrap_calloc(size_t n, size_t size) {
+  if (counting() && refused(n * size)) return nullptr;
   void* p = __real_calloc(n, size);
   if (counting()) add(p);
   return p;
@@ -101,5 +106,6 @@ std::size_t runtimeHeapPeak() { return peak; }
 HostScope::HostScope() { ++hostDepth; }
 HostScope::~HostScope() { --hostDepth; }
 void countThisThread() { counted = true; }
+void setRuntimeHeapLimit(std::size_t bytes) { limit = bytes; }
 
 }  // namespace simruntime

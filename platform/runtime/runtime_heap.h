@@ -23,4 +23,8 @@ class HostScope {
 // Counts allocations of the calling thread from now on (kernel tasks and the board's main).
 void countThisThread();
 
+// Test backdoor: a counted allocation that would take the firmware's use above `bytes` fails
+// (returns null), as on a board whose heap is that small. 0 (the default) means no limit.
+void setRuntimeHeapLimit(std::size_t bytes);
+
 }  // namespace simruntime

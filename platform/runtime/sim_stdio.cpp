@@ -1,5 +1,6 @@
 #include "sim_stdio.h"
 
+#include <stdio_ext.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,6 +45,11 @@ void routeStdoutToFirmware() {
   FILE* f = fopencookie(nullptr, "w", io);
   if (f == nullptr) return;
   setvbuf(f, nullptr, _IONBF, 0);
+  // No host lock around the stream: a task can be pre-empted inside printf (the console's
+  // busy wait) by another task that prints, which would wait for the lock for ever while
+  // holding the processor. The board runs one task at a time, as the device's C library
+  // without stream locks does.
+  __fsetlocking(f, FSETLOCKING_BYCALLER);
   stdout = f;
   static FirmwareStreamBuf buf;
   std::cout.rdbuf(&buf);

@@ -25,11 +25,6 @@ constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 10;
 constexpr size_t kBigFile = 4 << 20;
 
-struct Figures {
-  double scanVirtual = 0, scanWall = 0, readVirtual = 0, readWall = 0;
-  int entries = 0;
-};
-
 double wallSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -39,14 +34,6 @@ double wallSeconds() {
 int main() {
   const std::string dir = proc::tempDir();
   const std::string image = dir + "/bench.img";
-  std::vector<testimg::File> files;
-  for (int f = 0; f < kFolders; ++f) {
-    for (int i = 0; i < kFilesPerFolder; ++i) {
-      files.push_back(
-          {"Folder " + std::to_string(f) + "/Track " + std::to_string(i) + ".mp3", "x"});
-    }
-  }
-  files.push_back({"big.bin", testimg::pattern(kBigFile, 7)});
   // mtools per file is slow: put the many small files in with one batch.
   testimg::make(image, {{"big.bin", testimg::pattern(kBigFile, 7)}}, 64);
   {
@@ -62,7 +49,6 @@ int main() {
     if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "building the image failed\n");
   }
 
-  static Figures fig;
   const auto r = boardtest::run(
       [&image] {
         static std::string path = image;

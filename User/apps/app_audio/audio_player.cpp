@@ -1,16 +1,177 @@
 #include "audio_player.h"
 
+#include <cstdio>
+#include <utility>
+
+#include "audioSettings.h"
+#include "singleton.h"
+
+namespace {
+
+constexpr uint32_t CHUNK = 512;
+constexpr uint32_t EVENT_WAIT = 2000;  // ticks
+constexpr uint32_t POLL = 20;          // ticks between looks at the decoder and the output
+// The stored resume position lies this far before the frame being heard, so that a Layer III
+// frame's bit reservoir (at most 511 bytes back) and the resynchronisation are before it.
+constexpr uint32_t RESUME_BEFORE = 2048;
+
+_AudioSettings& settings() { return Singleton<_AudioSettings>::Instance(); }
+
+}  // namespace
+
 AudioPlayer::AudioPlayer() : Thread("AudioPlayer", 16384, 5) {
-  dac.Start();
-  decodeMp3 = new DecodeMp3(dac);
-  decodeMp3->Start();
+  decodeMp3 = new DecodeMp3(&dac);
   playerEventQueue = new cpp_freertos::Queue(5, 1);
   Start();
 }
 
+void AudioPlayer::playFile(std::string filename, uint32_t skipTo) {
+  skip.store(skipTo, std::memory_order_relaxed);
+  if (playing.load(std::memory_order_relaxed)) stop();
+  if (filename.empty()) return;
+  playing.store(true, std::memory_order_relaxed);
+  {
+    cpp_freertos::LockGuard lock(nameLock);
+    openFileName = std::move(filename);
+  }
+  uint8_t event = AUDIOPLAYER_PLAY_MP3;
+  (void)playerEventQueue->Enqueue(&event);
+}
+
+void AudioPlayer::stop() {
+  doStop.store(true, std::memory_order_relaxed);
+  uint8_t event = AUDIOPLAYER_STOP;
+  (void)playerEventQueue->Enqueue(&event);
+}
+
+void AudioPlayer::pause() { dac.togglePause(); }
+
 void AudioPlayer::Run() {
+  {
+    cpp_freertos::LockGuard lock(nameLock);
+    openFileName.clear();
+  }
   for (;;) {
     uint8_t event = 0;
-    if (!playerEventQueue->Dequeue(&event, 2000)) continue;
+    if (!playerEventQueue->Dequeue(&event, EVENT_WAIT)) continue;
+    switch (event) {
+      case AUDIOPLAYER_PLAY_MP3: {
+        std::string name;
+        {
+          cpp_freertos::LockGuard lock(nameLock);
+          name = openFileName;
+        }
+        printf("play %s\r\n", name.c_str());
+        settings().setVolume();
+        playMp3(name.c_str(), skip.load(std::memory_order_relaxed));
+        playing.store(false, std::memory_order_relaxed);
+        break;
+      }
+      case AUDIOPLAYER_STOP: settings().triggerWrite(); break;
+      default: break;  // AUDIOPLAYER_PAUSE and others: pausing goes through pause()
+    }
   }
+}
+
+void AudioPlayer::playMp3(const char* fname, uint32_t skipTo) {
+  posInFile = 0;
+  trackStart = 0;
+  playing.store(true, std::memory_order_relaxed);
+  doStop.store(false, std::memory_order_relaxed);
+  Mp3DataIn mp3Data;
+  mp3Data.dataSize = 0;
+  mp3Data.stop = false;
+  mp3Data.endOfFile = false;
+
+  decodeMp3->startDecoding();
+  if (f_open(&audio_file, fname, FA_READ) != FR_OK) {
+    puts("file open failed\r");
+    return;
+  }
+  printf("playback mp3: %s\r\n", fname);
+  if (skipTo != 0) {
+    // A stored position is rounded down and may fall inside the tag: then start after it.
+    const uint32_t tagEnd = id3V2TagEnd(&audio_file);
+    f_lseek(&audio_file, skipTo < tagEnd ? tagEnd : skipTo);
+  } else {
+    id3V2TagForward(&audio_file);
+  }
+  trackStart = static_cast<uint32_t>(f_tell(&audio_file));
+
+  for (;;) {
+    UINT got = 0;
+    res = f_read(&audio_file, mp3Data.data, CHUNK, &got);
+    if (res != FR_OK) {
+      puts("mp3 problem 2\r");
+      closeTrack();
+      return;
+    }
+    mp3Data.dataSize = got;
+    mp3Data.endOfFile = got < CHUNK;
+    reportPosition();
+    while (!decodeMp3->enqueue(mp3Data) && !doStop.load(std::memory_order_relaxed)) {
+    }
+    posInFile = static_cast<UINT>(f_tell(&audio_file));
+    if (mp3Data.endOfFile || doStop.load(std::memory_order_relaxed)) break;
+  }
+  // The end of the file: the decoder decodes to the last frame, then the output plays out
+  // everything before it stops. A stop asked for meanwhile ends the track at once.
+  waitWhile(&AudioPlayer::decoding);
+  if (!doStop.load(std::memory_order_relaxed)) {
+    dac.finishAudio();
+    waitWhile(&AudioPlayer::sounding);
+  }
+  closeTrack();
+}
+
+void AudioPlayer::waitWhile(bool (AudioPlayer::*busy)()) {
+  while (!doStop.load(std::memory_order_relaxed) && (this->*busy)()) {
+    Delay(POLL);
+    reportPosition();
+  }
+}
+
+void AudioPlayer::closeTrack() {
+  // Where the listener is now, before the queued audio is dropped.
+  reportPosition();
+  decodeMp3->stop();
+  dac.closeAudio();
+  f_close(&audio_file);
+  while (decodeMp3->isRunning() || !dac.isClosed()) Delay(POLL);
+  puts("mp3 decoder finished\r");
+  playing.store(false, std::memory_order_relaxed);
+}
+
+// The position to resume at: a little before the frame whose audio is playing now (the file
+// position read runs ahead of it by everything queued in the pipeline).
+void AudioPlayer::reportPosition() {
+  const int32_t block = dac.playingBlock();
+  const uint32_t heard = trackStart + (block >= 0 ? decodeMp3->blockOffset(block) : 0);
+  const uint32_t resume = heard >= trackStart + RESUME_BEFORE ? heard - RESUME_BEFORE : trackStart;
+  settings().playbackFilePosition(resume);
+}
+
+uint32_t AudioPlayer::id3V2TagEnd(FIL* pInFile) {
+  uint8_t id3hd[10];
+  UINT got = 0;
+  f_lseek(pInFile, 0);
+  if (f_read(pInFile, id3hd, sizeof id3hd, &got) != FR_OK || got != sizeof id3hd ||
+      id3hd[0] != 'I' || id3hd[1] != 'D' || id3hd[2] != '3') {
+    return 0;
+  }
+  const uint64_t size = (static_cast<uint64_t>(id3hd[6] & 0x7F) << 21) |
+                        (static_cast<uint64_t>(id3hd[7] & 0x7F) << 14) |
+                        (static_cast<uint64_t>(id3hd[8] & 0x7F) << 7) | (id3hd[9] & 0x7F);
+  return static_cast<uint32_t>(size + 10);
+}
+
+int AudioPlayer::id3V2TagForward(FIL* pInFile) {
+  const uint32_t unSkip = id3V2TagEnd(pInFile);
+  if (unSkip != 0) {
+    printf("id3v2 header size: %i\r\n", static_cast<int>(unSkip));
+    f_lseek(pInFile, unSkip);
+  } else {
+    f_lseek(pInFile, 0);
+  }
+  return 0;
 }

@@ -13,6 +13,6 @@ class FrontendApplication : public touchgfx::Application {
   void handleTickEvent() override;
 
  private:
-  FrontendHeap& frontendHeap;
+  [[maybe_unused]] FrontendHeap& frontendHeap;  // the screens' memory, for screen changes
   Model& model;
 };

@@ -1,0 +1,82 @@
+// The controls a person uses: the volume knob, the parents'/power key with its function line,
+// the mono switch and the light sensor.
+//
+// Knob: a quadrature encoder on PC6/PC7 (TIM8 channels 1 and 2). One detent is a full
+// quadrature cycle: 4 counts when the timer counts the edges of both inputs
+// (TIM_ENCODERMODE_TI12), 2 when it counts one input's. The knob is wired so that clockwise
+// counts up when exactly one of the two inputs is inverted (the firmware inverts channel 2),
+// down otherwise. The counter wraps at the auto-reload value (16 bits). A turn while the timer
+// is not counting in encoder mode is lost, as the edges are on the chip.
+//
+// Key: one key on PG7, low while pressed (a pull-up on the board holds it high otherwise).
+// Its function line PG6 is high for the parents' settings and low for power: the scenario's
+// "parents" key presses the key with PG6 high, the "power" key with PG6 low. With both held,
+// PG6 is high.
+//
+// Mono switch: PF6, high = mono. Light sensor: the reading of ADC3 channel 7 (PF9), 0..4095;
+// 800 at power-on (a lit room: full backlight).
+#include "inputs.h"
+
+#include <algorithm>
+
+#include "simhal.h"
+
+namespace simboard {
+namespace {
+
+constexpr int kDefaultLight = 800;
+
+struct Controls {
+  bool parents = false;
+  bool power = false;
+  bool mono = false;
+  int light = kDefaultLight;
+};
+
+Controls& controls() {
+  static Controls c;
+  return c;
+}
+
+}  // namespace
+
+void connectControls() {
+  const Controls& c = controls();
+  simhal::setInputLevel(6, 7, !(c.parents || c.power));  // PG7: the key, low while pressed
+  simhal::setInputLevel(6, 6, c.parents);                // PG6: its function
+  simhal::setInputLevel(5, 6, c.mono);                   // PF6: mono switch
+}
+
+void turn(int detents) {
+  TIM_TypeDef* tim = TIM8;
+  const uint32_t sms = tim->SMCR & TIM_SMCR_SMS;
+  if ((tim->CR1 & TIM_CR1_CEN) == 0 || sms < TIM_ENCODERMODE_TI1 || sms > TIM_ENCODERMODE_TI12) {
+    return;
+  }
+  const int64_t perDetent = sms == TIM_ENCODERMODE_TI12 ? 4 : 2;
+  const bool oneInverted = ((tim->CCER & TIM_CCER_CC1P) != 0) != ((tim->CCER & TIM_CCER_CC2P) != 0);
+  const int64_t delta = (oneInverted ? 1 : -1) * perDetent * detents;
+  const int64_t span = static_cast<int64_t>(tim->ARR & 0xFFFF) + 1;
+  const int64_t count = static_cast<int64_t>(tim->CNT & 0xFFFF) + delta;
+  tim->CNT = static_cast<uint32_t>(((count % span) + span) % span);
+}
+
+void setKey(Key key, bool down) {
+  (key == Key::Parents ? controls().parents : controls().power) = down;
+  connectControls();
+}
+
+bool keyDown(Key key) { return key == Key::Parents ? controls().parents : controls().power; }
+
+void setMono(bool on) {
+  controls().mono = on;
+  connectControls();
+}
+
+bool mono() { return controls().mono; }
+
+void setLight(int raw) { controls().light = std::clamp(raw, 0, 4095); }
+
+int light() { return controls().light; }
+
+}  // namespace simboard

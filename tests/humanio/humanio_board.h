@@ -1,0 +1,123 @@
+// Human I/O on a fresh simulated board: the whole firmware or a part of it, the controls
+// moved at given times, and what a person would see read back from the console and the trace.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board_child.h"
+#include "inputs.h"
+#include "power.h"
+#include "simkernel.h"
+#include "stm32f7xx_hal.h"
+
+int firmware_main(void);
+
+namespace humaniotest {
+
+// In the child: `action` at virtual time `at`, as a board input.
+inline void at(simk::Time t, std::function<void()> action) {
+  simk::schedule(t, simk::kOrderBoard, std::move(action));
+}
+
+// The whole firmware, with the power latch wired unless `latch` is false (a power-off then
+// ends the run with status simpower::kPoweredOff); `prepare` runs first in the main context
+// (chip content, inputs, scheduled actions, extra tasks).
+inline boardtest::Result firmware(simk::Time duration, const std::function<void()>& prepare = {},
+                                  bool latch = true) {
+  boardtest::Options o;
+  o.duration = duration;
+  o.kernelTick = false;  // the firmware brings its own tick
+  return boardtest::run(
+      [&] {
+        if (latch) simpower::watchLatch();
+        if (prepare) prepare();
+        firmware_main();
+      },
+      o);
+}
+
+// The firmware's clock tree: 200 MHz, APB1 at 50 MHz, APB2 at 100 MHz (timers at 100 MHz).
+inline void boardClocks() {
+  RCC_OscInitTypeDef osc = {};
+  osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
+  osc.HSEState = RCC_HSE_ON;
+  osc.PLL.PLLState = RCC_PLL_ON;
+  osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
+  osc.PLL.PLLM = 25;
+  osc.PLL.PLLN = 400;
+  osc.PLL.PLLP = RCC_PLLP_DIV2;
+  osc.PLL.PLLQ = 8;
+  (void)HAL_RCC_OscConfig(&osc);
+  (void)HAL_PWREx_EnableOverDrive();
+  RCC_ClkInitTypeDef clk = {};
+  clk.ClockType =
+      RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
+  clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
+  clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
+  clk.APB1CLKDivider = RCC_HCLK_DIV4;
+  clk.APB2CLKDivider = RCC_HCLK_DIV2;
+  (void)HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_6);
+}
+
+// One trace event of a kind: its time in microseconds and its line.
+struct Event {
+  std::uint64_t us = 0;
+  std::string line;
+};
+
+inline std::vector<Event> events(const std::string& trace, const std::string& ev) {
+  std::vector<Event> out;
+  std::istringstream in(trace);
+  std::string line;
+  const std::string tag = "\"ev\":\"" + ev + "\"";
+  while (std::getline(in, line)) {
+    if (line.find(tag) == std::string::npos) continue;
+    out.push_back({std::stoull(line.substr(5)), line});
+  }
+  return out;
+}
+
+// The colours of a `leds` event, as "r,g,b r,g,b r,g,b".
+inline std::string colours(const Event& e) {
+  static const std::regex rgb(R"re(\[(\d+),(\d+),(\d+)\])re");
+  std::string out;
+  for (auto it = std::sregex_iterator(e.line.begin(), e.line.end(), rgb);
+       it != std::sregex_iterator(); ++it) {
+    out += (out.empty() ? "" : " ") + (*it)[1].str() + "," + (*it)[2].str() + "," + (*it)[3].str();
+  }
+  return out;
+}
+
+// The colours the LEDs showed at virtual time `us` (the latest burst before it).
+inline std::string coloursAt(const std::string& trace, std::uint64_t us) {
+  std::string shown = "(none)";
+  for (const Event& e : events(trace, "leds")) {
+    if (e.us > us) break;
+    shown = colours(e);
+  }
+  return shown;
+}
+
+// The lines of `text` that start with `prefix`, each with its line end.
+inline std::string linesStarting(const std::string& text, const std::string& prefix) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.rfind(prefix, 0) == 0) out += line + "\n";
+  }
+  return out;
+}
+
+// A number field of an event line.
+inline long field(const std::string& line, const std::string& name) {
+  const std::string key = "\"" + name + "\":";
+  const size_t at = line.find(key);
+  return at == std::string::npos ? -1 : std::stol(line.substr(at + key.size()));
+}
+
+}  // namespace humaniotest
