@@ -1,8 +1,9 @@
 // USB host stack: the host thread, its event queue, and the connection procedure it runs
 // for a device on the port: debounce, port reset, connection notice, enumeration (device
 // descriptor, address, configuration, strings), configuration, class selection and the
-// class's requests, each notice given to the application's user process in the stack's
-// order. A disconnection at any point ends the procedure with the disconnection notice.
+// class's requests and the unit's start-up, each notice given to the application's user
+// process in the stack's order. A disconnection at any point ends the procedure with the
+// disconnection notice.
 //
 // Simplification: only mass-storage devices are recognised; control transfers are not
 // modelled at the packet level but each takes the time of one (a frame).
@@ -108,9 +109,11 @@ void attach(USBH_HandleTypeDef* phost) {
   notify(phost, HOST_USER_CLASS_SELECTED);
   phost->gState = HOST_CLASS_REQUEST;
   if (phost->pActiveClass->Requests(phost) != USBH_OK) return;
+  // The unit's own start-up (inquiry, test unit ready, read capacity) runs before the class is
+  // reported active, so that the first file access after the notice finds the unit ready.
+  if (phost->pActiveClass->BgndProcess(phost) != USBH_OK) return;
   phost->gState = HOST_CLASS;
   notify(phost, HOST_USER_CLASS_ACTIVE);
-  phost->pActiveClass->BgndProcess(phost);
 }
 
 void hostThread(void const* argument) {

@@ -75,7 +75,7 @@ USBH_StatusTypeDef mscBackground(USBH_HandleTypeDef* phost) {
 extern "C" {
 
 uint8_t USBH_MSC_IsReady(USBH_HandleTypeDef* phost) {
-  return phost->gState == HOST_CLASS && unit().ready ? 1 : 0;
+  return phost->device.is_connected != 0 && unit().ready ? 1 : 0;
 }
 
 uint8_t USBH_MSC_GetMaxLUN(USBH_HandleTypeDef*) { return 1; }

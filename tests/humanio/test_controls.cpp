@@ -239,7 +239,7 @@ TEST(PowerOff, FiveThousandAndOneIdlePassesSwitchOffWhileTheFirstLedCountsDown) 
   const std::string half = coloursAt(r.trace, 125300000);
   EXPECT_EQ(half.substr(0, half.find(' ')), "65,0,63");
   const std::string last = coloursAt(r.trace, power[0].us);
-  EXPECT_EQ(last.substr(0, last.find(' ')), "1,0,127");
+  EXPECT_EQ(last.substr(0, last.find(' ')), "0,0,128");
 }
 
 TEST(PowerOff, ARequestOrPlaybackResetsTheCountdownColourAtOnce) {

@@ -82,9 +82,24 @@ void watchStatus() {
   });
 }
 
+// The lines of the stick service and the main loop's stick messages, after `after`.
 std::string consoleLines(const std::string& console, const std::string& after) {
   const size_t pos = console.find(after);
-  return pos == std::string::npos ? console : console.substr(pos + after.size());
+  const std::string rest = pos == std::string::npos ? console : console.substr(pos + after.size());
+  std::string out;
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = rest.find('\n', start);
+    if (end == std::string::npos) end = rest.size() - 1;
+    std::string line = rest.substr(start, end + 1 - start);
+    start = end + 1;
+    // "w" (a settings write) may stand in front of a line.
+    if (line.rfind("wusb", 0) == 0 || line.rfind("wUsb", 0) == 0) line.erase(0, 1);
+    for (const char* prefix : {"usb ", "Usb ", "mount ok", "ERROR"}) {
+      if (line.rfind(prefix, 0) == 0) out += line;
+    }
+  }
+  return out;
 }
 
 TEST_F(Stick, InsertedThenPulledGoesThroughTheConnectionSequence) {

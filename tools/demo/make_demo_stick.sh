@@ -40,7 +40,7 @@ for entry in "${roots[@]}"; do
       fi
       mode=j
       [ $channels = 1 ] && mode=m
-      lame --quiet --noreplaygain -m $mode -b 96 "${tag[@]}" "$base.wav" \
+      lame --quiet --noreplaygain -m $mode -b 128 --resample $((rate / 1000)).$((rate % 1000 / 100)) "${tag[@]}" "$base.wav" \
         "$work/stick/$dir/Track $track.mp3"
       echo "file \"$dir/Track $track.mp3\" src=\"stick/$dir/Track $track.mp3\"" >> "$manifest"
       seed=$((seed + 1))

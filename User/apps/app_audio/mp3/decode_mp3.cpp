@@ -251,7 +251,13 @@ enum mad_flow DecodeMp3::cbOutput(void* data, const mad_header* header, mad_pcm*
 enum mad_flow DecodeMp3::cbError(void* data, mad_stream* stream, mad_frame* frame) {
   (void)data;
   (void)frame;
-  printf("decoding error 0x%04x (%s) \r\n", static_cast<unsigned>(stream->error),
-         mad_stream_errorstr(stream));
+  // After the last frame of a file the decoder meets only the guard bytes that let it decode
+  // that frame: losing the sync there is the end of the stream, not an error in it.
+  const bool inGuard = input.finished() && stream->this_frame != nullptr &&
+                       input.offsetOf(stream->this_frame) >= input.endOffset();
+  if (!(inGuard && stream->error == MAD_ERROR_LOSTSYNC)) {
+    printf("decoding error 0x%04x (%s) \r\n", static_cast<unsigned>(stream->error),
+           mad_stream_errorstr(stream));
+  }
   return doStop.load(std::memory_order_relaxed) ? MAD_FLOW_STOP : MAD_FLOW_CONTINUE;
 }
