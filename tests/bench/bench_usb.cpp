@@ -11,6 +11,7 @@
 #include "FreeRTOS.h"
 #include "board_child.h"
 #include "ff.h"
+#include "gui/User/modelUserData.h"
 #include "images.h"
 #include "k_storage.h"
 #include "process.h"
@@ -55,15 +56,26 @@ int main() {
         simk::schedule(0, simk::kOrderBoard, [] { simusb::insert(path); });
         xTaskCreate(
             [](void*) {
+              // The main loop reads the root folders when the stick is mounted; measure after.
               while (usb_status.load() != 2) vTaskDelay(5);
-              vTaskDelay(10);
+              // (the file system's lock is not fair among threads of one priority).
+              auto mainLoopBusy = [] {
+                for (const auto& t : simk::tasks()) {
+                  if (t.name == "MainAudioTask") return t.state == "ready" || t.state == "running";
+                }
+                return false;
+              };
+              do {
+                vTaskDelay(100);
+              } while (rootDirList.empty() || mainLoopBusy());
               // Scan: every folder of the root and every entry in it.
               double w0 = wallSeconds();
               simk::Time v0 = simk::now();
               int entries = 0;
               DIR root, sub;
               FILINFO info;
-              f_opendir(&root, "0:/");
+              const FRESULT opened = f_opendir(&root, "0:/");
+              if (opened != FR_OK) std::fprintf(stderr, "bench_usb: open root: %d\n", opened);
               while (f_readdir(&root, &info) == FR_OK && info.fname[0] != 0) {
                 ++entries;
                 if ((info.fattrib & AM_DIR) == 0) continue;
