@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board_child.h"
+#include "board_clocks.h"
 #include "inputs.h"
 #include "power.h"
 #include "simkernel.h"
@@ -41,28 +42,7 @@ inline boardtest::Result firmware(simk::Time duration, const std::function<void(
       o);
 }
 
-// The firmware's clock tree: 200 MHz, APB1 at 50 MHz, APB2 at 100 MHz (timers at 100 MHz).
-inline void boardClocks() {
-  RCC_OscInitTypeDef osc = {};
-  osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
-  osc.HSEState = RCC_HSE_ON;
-  osc.PLL.PLLState = RCC_PLL_ON;
-  osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
-  osc.PLL.PLLM = 25;
-  osc.PLL.PLLN = 400;
-  osc.PLL.PLLP = RCC_PLLP_DIV2;
-  osc.PLL.PLLQ = 8;
-  (void)HAL_RCC_OscConfig(&osc);
-  (void)HAL_PWREx_EnableOverDrive();
-  RCC_ClkInitTypeDef clk = {};
-  clk.ClockType =
-      RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
-  clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
-  clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
-  clk.APB1CLKDivider = RCC_HCLK_DIV4;
-  clk.APB2CLKDivider = RCC_HCLK_DIV2;
-  (void)HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_6);
-}
+inline void boardClocks() { boardtest::firmwareClocks(); }
 
 // One trace event of a kind: its time in microseconds and its line.
 struct Event {

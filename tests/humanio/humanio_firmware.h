@@ -9,6 +9,7 @@
 #include "cpp_freertos/semaphore.hpp"
 #include "gui/User/modelUserData.h"
 #include "humanIo.h"
+#include "firmware_board.h"
 #include "humanio_board.h"
 #include "singleton.h"
 #include "task.h"
@@ -21,24 +22,7 @@ namespace humaniotest {
 inline boardtest::Result inTask(const std::function<void()>& body,
                                 simk::Time duration = 2 * simk::kS,
                                 const std::function<void()>& prepare = {}) {
-  boardtest::Options o;
-  o.duration = duration;
-  return boardtest::run(
-      [&] {
-        boardClocks();
-        Usart1::initUsart();
-        Usart1::initialized = true;
-        if (prepare) prepare();
-        static std::function<void()> task;
-        task = body;
-        xTaskCreate(
-            [](void*) {
-              task();
-              simk::endRun(0, "");
-            },
-            "MainAudioTask", 8192, nullptr, 4, nullptr);
-      },
-      o);
+  return boardtest::inFirmwareTask(body, duration, prepare);
 }
 
 // The settings loaded, then "LedThread" and "HumanInputTask" started as the main application

@@ -11,6 +11,7 @@
 
 #include "FreeRTOS.h"
 #include "board_child.h"
+#include "firmware_board.h"
 #include "sram.h"
 #include "sram/sram_data.h"
 #include "task.h"
@@ -22,51 +23,13 @@ namespace settingstest {
 // In the child: a named point in the trace.
 inline void step(const std::string& name) { simtrace::Event("step").str("name", name); }
 
-// The firmware's clock tree: 200 MHz, APB1 at 50 MHz (SPI2 at 12.5 MHz), APB2 at 100 MHz.
-inline void boardClocks() {
-  RCC_OscInitTypeDef osc = {};
-  osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
-  osc.HSEState = RCC_HSE_ON;
-  osc.PLL.PLLState = RCC_PLL_ON;
-  osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
-  osc.PLL.PLLM = 25;
-  osc.PLL.PLLN = 400;
-  osc.PLL.PLLP = RCC_PLLP_DIV2;
-  osc.PLL.PLLQ = 8;
-  (void)HAL_RCC_OscConfig(&osc);
-  (void)HAL_PWREx_EnableOverDrive();
-  RCC_ClkInitTypeDef clk = {};
-  clk.ClockType =
-      RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
-  clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
-  clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
-  clk.APB1CLKDivider = RCC_HCLK_DIV4;
-  clk.APB2CLKDivider = RCC_HCLK_DIV2;
-  (void)HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_6);
-}
+inline void boardClocks() { boardtest::firmwareClocks(); }
 
 // Runs `body` in a task of the main loop's priority after `prepare` (chip content, other
 // tasks) has run in the main context; the console is up.
 inline boardtest::Result onBoard(std::function<void()> body, std::function<void()> prepare = {},
                                  simk::Time duration = 2 * simk::kS) {
-  boardtest::Options options;
-  options.duration = duration;
-  return boardtest::run(
-      [&] {
-        boardClocks();
-        Usart1::initUsart();
-        Usart1::initialized = true;
-        if (prepare) prepare();
-        static std::function<void()> task;
-        task = body;
-        xTaskCreate(
-            [](void*) {
-              task();
-              simk::endRun(0, "");
-            },
-            "MainAudioTask", 8192, nullptr, 4, nullptr);
-      },
-      options);
+  return boardtest::inFirmwareTask(body, duration, prepare);
 }
 
 // In the child: puts `record` at address 0 of the chip.
