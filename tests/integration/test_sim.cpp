@@ -131,3 +131,26 @@ TEST(Sim, EventRequestsAppearInTheTraceAtTheirTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// The whole demo tour: the stick, the player, the sound and the settings chip, twice.
+TEST(Sim, TheDemoTourGivesTheSameTraceSoundAndChipEveryTime) {
+  std::string outputs[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string dir = proc::tempDir();
+    const auto o =
+        proc::run({kSim, "--headless", "--stick", SHAPEPLAY_DEMO_STICK, "--sram", dir + "/sram.bin",
+                   "--script", SHAPEPLAY_DEMO_TOUR, "--wav", dir + "/speaker.wav", "--sai-capture",
+                   dir + "/sai.wav", "--trace", dir + "/trace.jsonl"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    for (const char* f : {"/trace.jsonl", "/speaker.wav", "/sai.wav", "/sram.bin"}) {
+      outputs[i] += proc::readFile(dir + f);
+    }
+    EXPECT_NE(o.out.find("play 0:\\Songs\\Folder 1\\Track 3.mp3"), std::string::npos);
+  }
+  EXPECT_GT(outputs[0].size(), 4'000'000u);  // 48 s of 48 kHz stereo sound, and more
+  EXPECT_TRUE(outputs[0] == outputs[1]);
+}
+
+}  // namespace
