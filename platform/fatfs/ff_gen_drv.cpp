@@ -3,7 +3,7 @@
 // A drive without a driver reports "not initialised" and refuses every transfer.
 #include "ff_gen_drv.h"
 
-Disk_drvTypeDef disk = {{0}, {0}, {0}, 0};
+Disk_drvTypeDef disk = {};
 
 extern "C" {
 

@@ -99,7 +99,7 @@ void attach(USBH_HandleTypeDef* phost) {
   phost->gState = HOST_CHECK_CLASS;
   phost->pActiveClass = nullptr;
   for (uint32_t i = 0; i < phost->ClassNumber; ++i) {
-    if (phost->pClass[i]->ClassCode == USBH_MSC_CLASS->ClassCode)
+    if (phost->pClass[i] != nullptr && phost->pClass[i]->ClassCode == USBH_MSC_CLASS->ClassCode)
       phost->pActiveClass = phost->pClass[i];
   }
   if (phost->pActiveClass == nullptr || phost->pActiveClass->Init(phost) != USBH_OK) {

@@ -1,6 +1,7 @@
 #include "FolderAudioFiles.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "fileNames.h"
 
@@ -8,7 +9,7 @@ DIR FolderAudioFiles::currentDir;
 FILINFO FolderAudioFiles::fileInfo;
 
 void FolderAudioFiles::refresh(std::string path) {
-  folder = path;
+  folder = std::move(path);
   // An empty path is no playback folder (the chosen one is not in the list). The file system
   // would open the drive's current directory, which a picture load leaves in a root folder,
   // and offer that root folder's own files, which are never played.
@@ -40,7 +41,7 @@ std::string FolderAudioFiles::getAudioFileName(uint16_t index) {
   if (index >= fileList.size()) return std::string();
   auto it = fileList.begin();
   for (uint16_t i = 0; i < index; ++i) ++it;
-  const std::string path = folder + "\\" + *it;
+  std::string path = folder + "\\" + *it;
   printf("selected %i, %s\r\n", index, path.c_str());
   return path;
 }

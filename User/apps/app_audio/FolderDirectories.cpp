@@ -7,7 +7,7 @@
 DIR FolderDirectories::currentDir;
 FILINFO FolderDirectories::fileInfo;
 
-uint32_t FolderDirectories::refresh(std::string name) {
+uint32_t FolderDirectories::refresh(const std::string& name) {
   folder = "0:\\" + name;
   // An empty name is no root folder: opening "0:\" would offer the root folders themselves
   // as playback folders, and their own files for playing.
@@ -45,7 +45,7 @@ std::string FolderDirectories::getFolderName(uint16_t index) {
   if (index >= dirList.size()) return std::string();
   auto it = dirList.begin();
   for (uint16_t i = 0; i < index; ++i) ++it;
-  const std::string path = folder + "\\" + *it;
+  std::string path = folder + "\\" + *it;
   printf("selected %i, %s\r\n", index, path.c_str());
   return path;
 }

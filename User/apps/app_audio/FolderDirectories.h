@@ -15,7 +15,7 @@ class FolderDirectories {
 
   // Rescans the root folder `name` (its bare name); the number of listed subfolders. 0 with
   // the list unchanged when the folder cannot be opened; an empty name lists nothing.
-  uint32_t refresh(std::string name);
+  uint32_t refresh(const std::string& name);
   // "0:\" + root + "\" + subfolder of entry `index`; empty when there is no such entry.
   std::string getFolderName(uint16_t index);
   uint16_t getNrFolders();
