@@ -386,3 +386,21 @@ TEST(MainLoopPowerCycle, PlaybackResumesWhereItStoppedAfterThePowerWasOff) {
 }
 
 }  // namespace
+
+namespace {
+
+// While paused the player still plays (holds its track), so the device never switches itself
+// off; without the pause it would after about 250 s without a request.
+TEST_F(MainLoop, APausedTrackKeepsTheDeviceOn) {
+  const auto o = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", stick(), "--script", "-"},
+                           "wait 1s\n"
+                           "event BTN_PlaybackFolder main=0 playback=1\n"
+                           "wait 1s\n"
+                           "event BTN_PlayPause\n"
+                           "wait 300s\n");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("pause\r\n"), std::string::npos);
+  EXPECT_EQ(o.out.find("power off"), std::string::npos);
+}
+
+}  // namespace
