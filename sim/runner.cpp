@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -158,6 +159,8 @@ void paceToWallClock() {
 
 [[noreturn]] void runLife(const RunConfig& config, const Life& life, int resultFd) {
   keepToOneProcessor();
+  // A reader that goes away (`shapeplay-sim | head`) only ends the console's copy on stdout.
+  signal(SIGPIPE, SIG_IGN);
   simk::resetClock(life.start);
   simtrace::open(config.traceFd);
   simtrace::setClock(&simk::now);
