@@ -15,6 +15,7 @@
 #include "audioSettings.h"
 #include "audio_path.h"
 #include "audio_player.h"
+#include "board_clocks.h"
 #include "images.h"
 #include "k_storage.h"
 #include "process.h"
@@ -97,27 +98,6 @@ enum mad_flow refError(void* data, mad_stream*, mad_frame*) {
 }
 
 // ---- the board
-
-void boardClocks() {
-  RCC_OscInitTypeDef osc = {};
-  osc.OscillatorType = RCC_OSCILLATORTYPE_HSE;
-  osc.HSEState = RCC_HSE_ON;
-  osc.PLL.PLLState = RCC_PLL_ON;
-  osc.PLL.PLLSource = RCC_PLLSOURCE_HSE;
-  osc.PLL.PLLM = 25;
-  osc.PLL.PLLN = 400;
-  osc.PLL.PLLP = RCC_PLLP_DIV2;
-  osc.PLL.PLLQ = 8;
-  (void)HAL_RCC_OscConfig(&osc);
-  RCC_ClkInitTypeDef clk = {};
-  clk.ClockType =
-      RCC_CLOCKTYPE_SYSCLK | RCC_CLOCKTYPE_HCLK | RCC_CLOCKTYPE_PCLK1 | RCC_CLOCKTYPE_PCLK2;
-  clk.SYSCLKSource = RCC_SYSCLKSOURCE_PLLCLK;
-  clk.AHBCLKDivider = RCC_SYSCLK_DIV1;
-  clk.APB1CLKDivider = RCC_HCLK_DIV4;
-  clk.APB2CLKDivider = RCC_HCLK_DIV2;
-  (void)HAL_RCC_ClockConfig(&clk, FLASH_LATENCY_6);
-}
 
 int openSink(const std::string& path, uint32_t rate) {
   if (path.empty()) return -1;
@@ -217,7 +197,7 @@ boardtest::Result run(const Board& board, std::function<void(AudioPlayer&)> scri
   options.duration = board.duration;
   return boardtest::run(
       [] {
-        boardClocks();
+        boardtest::firmwareClocks();
         Usart1::initUsart();
         Usart1::initialized = true;
         HAL_Init();

@@ -47,37 +47,28 @@ TEST(Startup, ConsoleSaysHelloThenStartsThreadsThenTheGui) {
 
 TEST(Startup, ThreadTableInCreationOrder) {
   auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
-  const std::string expected = R"("name":"USBH_Thread","prio":6,"stack":128})"
-                               "\n"
-                               R"("name":"STORAGE_Thread","prio":6,"stack":128})"
-                               "\n"
-                               R"("name":"Main_Thread","prio":3,"stack":16384})"
-                               "\n"
-                               R"("name":"IDLE","prio":0,"stack":128})"
-                               "\n"
-                               R"("name":"DacTask","prio":5,"stack":2048})"
-                               "\n"
-                               R"("name":"DecodeMp3","prio":5,"stack":16384})"
-                               "\n"
-                               R"("name":"AudioPlayer","prio":5,"stack":16384})"
-                               "\n"
-                               R"("name":"LedThread","prio":6,"stack":4096})"
-                               "\n"
-                               R"("name":"HumanInputTask","prio":4,"stack":8192})"
-                               "\n"
-                               R"("name":"MainAudioTask","prio":4,"stack":8192})"
-                               "\n";
   std::string got;
-  for (const std::string& line : {boardtest::grep(r.trace, R"("ev":"thread")")}) got = line;
-  std::string stripped;
-  size_t pos = 0;
-  while (pos < got.size()) {
-    const size_t end = got.find('\n', pos);
-    const std::string line = got.substr(pos, end - pos);
-    stripped += line.substr(line.find("\"name\"")) + "\n";
+  const std::string threads = boardtest::grep(r.trace, R"("ev":"thread")");
+  for (size_t pos = 0; pos < threads.size();) {
+    const size_t end = threads.find('\n', pos);
+    const std::string line = threads.substr(pos, end - pos);
+    got += line.substr(line.find("\"name\"")) + "\n";
     pos = end + 1;
   }
-  EXPECT_EQ(stripped, expected);
+  std::string expected;
+  const struct {
+    const char* name;
+    int prio;
+    int stack;
+  } table[] = {{"USBH_Thread", 6, 128},   {"STORAGE_Thread", 6, 128}, {"Main_Thread", 3, 16384},
+               {"IDLE", 0, 128},          {"DacTask", 5, 2048},       {"DecodeMp3", 5, 16384},
+               {"AudioPlayer", 5, 16384}, {"LedThread", 6, 4096},     {"HumanInputTask", 4, 8192},
+               {"MainAudioTask", 4, 8192}};
+  for (const auto& t : table) {
+    expected += std::string(R"("name":")") + t.name + R"(","prio":)" + std::to_string(t.prio) +
+                R"(,"stack":)" + std::to_string(t.stack) + "}\n";
+  }
+  EXPECT_EQ(got, expected);
 }
 
 TEST(Startup, GuiStartComesOnlyOnceEveryThreadWaits) {
