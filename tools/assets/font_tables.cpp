@@ -1,0 +1,297 @@
+// Glyph rasterisation with FreeType and the generated font, text and typed-text tables.
+#include "font_tables.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstdio>
+#include <sstream>
+
+namespace assets {
+
+namespace {
+
+std::string hex4(unsigned v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "0x%04X", v & 0xFFFFU);
+  return buf;
+}
+
+std::string hex2(unsigned v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFU);
+  return buf;
+}
+
+// A readable form of a character for a comment.
+std::string show(char16_t c) {
+  if (c == u'\n') return "\\n";
+  if (c >= 0x20 && c < 0x7F && c != u'\\') return std::string(1, static_cast<char>(c));
+  return "U+" + hex4(c).substr(2);
+}
+
+class Face {
+ public:
+  ~Face() {
+    if (face_ != nullptr) FT_Done_Face(face_);
+    if (lib_ != nullptr) FT_Done_FreeType(lib_);
+  }
+  std::string open(const std::string& file) {
+    if (FT_Init_FreeType(&lib_) != 0) return "cannot start FreeType";
+    if (FT_New_Face(lib_, file.c_str(), 0, &face_) != 0) {
+      face_ = nullptr;
+      return "cannot read the font face " + file;
+    }
+    if (!FT_IS_SCALABLE(face_)) return "the font face " + file + " is not scalable";
+    return "";
+  }
+  FT_Face get() const { return face_; }
+
+ private:
+  FT_Library lib_ = nullptr;
+  FT_Face face_ = nullptr;
+};
+
+}  // namespace
+
+std::string rasteriseFont(const std::string& faceFile, const FontSpec& spec,
+                          const std::u16string& chars, RasterFont* out) {
+  Face face;
+  std::string e = face.open(faceFile);
+  if (!e.empty()) return e;
+  FT_Face f = face.get();
+  const long extent = static_cast<long>(f->ascender) - f->descender;
+  if (extent <= 0) return "the font face has no vertical extent";
+  RasterFont r;
+  r.spec = spec;
+  r.pixelSize = static_cast<int>(static_cast<long>(spec.height) * f->units_per_EM / extent);
+  if (r.pixelSize < 1) r.pixelSize = 1;
+  if (FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(r.pixelSize)) != 0) {
+    return "cannot set the pixel size " + std::to_string(r.pixelSize);
+  }
+  std::vector<FT_UInt> index;
+  for (char16_t c : chars) {
+    const FT_UInt gi = FT_Get_Char_Index(f, c);
+    if (gi == 0) return "font " + spec.name + ": the face has no glyph for " + show(c);
+    if (FT_Load_Glyph(f, gi, FT_LOAD_RENDER) != 0) {
+      return "font " + spec.name + ": cannot render " + show(c);
+    }
+    const FT_GlyphSlot slot = f->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    if (bm.width > 0 && bm.pixel_mode != FT_PIXEL_MODE_GRAY) {
+      return "font " + spec.name + ": " + show(c) + " is not rendered in grey levels";
+    }
+    const long advance = (slot->advance.x + 32) >> 6;
+    if (bm.width > 255 || bm.rows > 255 || advance < 0 || advance > 255 ||
+        slot->bitmap_left < -128 || slot->bitmap_left > 127) {
+      return "font " + spec.name + ": " + show(c) + " is too large";
+    }
+    Glyph g;
+    g.unicode = c;
+    g.dataOffset = static_cast<std::uint32_t>(r.pixels.size());
+    g.width = static_cast<std::uint8_t>(bm.width);
+    g.height = static_cast<std::uint8_t>(bm.rows);
+    g.top = static_cast<std::int16_t>(slot->bitmap_top);
+    g.left = static_cast<std::int8_t>(slot->bitmap_left);
+    g.advance = static_cast<std::uint8_t>(advance);
+    for (unsigned y = 0; y < bm.rows; ++y) {
+      const unsigned char* row = bm.buffer + static_cast<long>(y) * bm.pitch;
+      for (unsigned x = 0; x < bm.width; x += 2) {
+        auto level = [](unsigned v) { return (v * 15 + 127) / 255; };
+        unsigned byte = level(row[x]);
+        if (x + 1 < bm.width) byte |= level(row[x + 1]) << 4;
+        r.pixels.push_back(static_cast<std::uint8_t>(byte));
+      }
+    }
+    const int reachLeft = -g.left;
+    const int reachRight = g.left + g.width - g.advance;
+    if (reachLeft > r.maxLeft) r.maxLeft = static_cast<std::uint8_t>(reachLeft);
+    if (reachRight > r.maxRight) r.maxRight = static_cast<std::uint8_t>(reachRight);
+    r.glyphs.push_back(g);
+    index.push_back(gi);
+  }
+  if (FT_HAS_KERNING(f)) {
+    for (std::size_t i = 0; i < r.glyphs.size(); ++i) {
+      Glyph& g = r.glyphs[i];
+      g.kerningPos = static_cast<std::uint16_t>(r.kerning.size());
+      for (std::size_t p = 0; p < r.glyphs.size(); ++p) {
+        FT_Vector v{0, 0};
+        if (FT_Get_Kerning(f, index[p], index[i], FT_KERNING_DEFAULT, &v) != 0) continue;
+        long d = (v.x + 32) >> 6;
+        if (d == 0) continue;
+        if (d < -128) d = -128;
+        if (d > 127) d = 127;
+        if (g.kerningCount == 255 || r.kerning.size() >= 0xFFFF) break;
+        r.kerning.push_back(Kerning{r.glyphs[p].unicode, static_cast<std::int8_t>(d)});
+        ++g.kerningCount;
+      }
+    }
+  }
+  *out = std::move(r);
+  return "";
+}
+
+void emitTextTables(const TextSource& source, const std::vector<RasterFont>& fonts,
+                    const std::string& dir, OutputFiles* out) {
+  const char* kNote = "Generated by shapeplay-assets from assets/texts.txt; do not edit.";
+  for (const RasterFont& f : fonts) {
+    const std::string& n = f.spec.name;
+    std::ostringstream c;
+    c << "// The font " << n << ": glyph table, " << f.spec.bpp
+      << "-bit glyph pixels and kerning pairs,\n// rasterised from DejaVu Sans at " << f.pixelSize
+      << " pixels. " << kNote << "\n"
+      << "#include <touchgfx/InternalFlashFont.hpp>\n\n"
+      << "extern const touchgfx::GlyphNode glyphs_" << n
+      << "[] LOCATION_ATTRIBUTE(\"FontFlashSection\") = {\n";
+    for (const Glyph& g : f.glyphs) {
+      c << "    {" << g.dataOffset << ", " << hex4(g.unicode) << ", " << int{g.width} << ", "
+        << int{g.height} << ", " << g.top << ", " << int{g.left} << ", " << int{g.advance} << ", "
+        << g.kerningPos << ", " << int{g.kerningCount} << "},  // '" << show(g.unicode) << "'\n";
+    }
+    c << "};\n\nextern const uint8_t unicodes_" << n
+      << "[] LOCATION_ATTRIBUTE(\"FontFlashSection\") = {";
+    for (std::size_t i = 0; i < f.pixels.size(); ++i) {
+      c << (i % 12 == 0 ? "\n    " : " ") << hex2(f.pixels[i]) << ",";
+    }
+    c << "\n};\n\n// Pairs of each glyph in turn (see its kerning position and count); a font\n"
+         "// without pairs keeps one unused entry.\n"
+      << "extern const touchgfx::KerningNode kerning_" << n
+      << "[] LOCATION_ATTRIBUTE(\"FontFlashSection\") = {\n";
+    if (f.kerning.empty()) c << "    {0x0000, 0},\n";
+    for (const Kerning& k : f.kerning) {
+      c << "    {" << hex4(k.prev) << ", " << int{k.distance} << "},  // after '" << show(k.prev)
+        << "'"
+        << "\n";
+    }
+    c << "};\n\n"
+      << "// Built on first use.\n"
+      << "touchgfx::InternalFlashFont& getFont_" << n << "();\n"
+      << "touchgfx::InternalFlashFont& getFont_" << n << "() {\n"
+      << "  static touchgfx::InternalFlashFont font(glyphs_" << n << ", " << f.glyphs.size() << ", "
+      << f.spec.height << ", " << f.spec.below << ", " << f.spec.bpp << ", " << int{f.maxLeft}
+      << ", " << int{f.maxRight} << ", unicodes_" << n << ", kerning_" << n << ", "
+      << hex4(f.spec.fallback) << ", 0x0000);\n"
+      << "  return font;\n}\n";
+    out->add(dir + "/fonts/Table_" + n + ".cpp", c.str());
+  }
+
+  std::ostringstream ph;
+  ph << "// The application's fonts by index. " << kNote << "\n"
+     << "#ifndef APPLICATIONFONTPROVIDER_HPP\n#define APPLICATIONFONTPROVIDER_HPP\n\n"
+     << "#include <touchgfx/FontManager.hpp>\n#include <touchgfx/InternalFlashFont.hpp>\n\n"
+     << "struct Typography {\n";
+  for (const FontSpec& s : source.fonts) {
+    ph << "  static const touchgfx::FontId " << s.typography << " = " << s.index << ";\n";
+  }
+  ph << "};\n\n";
+  for (const FontSpec& s : source.fonts) {
+    ph << "touchgfx::InternalFlashFont& getFont_" << s.name << "();\n";
+  }
+  ph << "\nclass ApplicationFontProvider : public touchgfx::FontProvider {\n public:\n"
+     << "  // The font of an index, null for an index without one.\n"
+     << "  touchgfx::Font* getFont(touchgfx::FontId typography) override;\n};\n\n#endif\n";
+  out->add(dir + "/fonts/ApplicationFontProvider.hpp", ph.str());
+
+  std::ostringstream pc;
+  pc << "// The application's fonts by index. " << kNote << "\n"
+     << "#include \"fonts/ApplicationFontProvider.hpp\"\n\n"
+     << "touchgfx::Font* ApplicationFontProvider::getFont(touchgfx::FontId typography) {\n"
+     << "  switch (typography) {\n";
+  for (const FontSpec& s : source.fonts) {
+    pc << "    case Typography::" << s.typography << ": return &getFont_" << s.name << "();\n";
+  }
+  pc << "    default: return nullptr;\n  }\n}\n";
+  out->add(dir + "/fonts/ApplicationFontProvider.cpp", pc.str());
+
+  std::ostringstream kh;
+  kh << "// The text ids and the languages. " << kNote << "\n"
+     << "#ifndef TEXTKEYSANDLANGUAGES_HPP\n#define TEXTKEYSANDLANGUAGES_HPP\n\n"
+     << "typedef enum { GB, NUMBER_OF_LANGUAGES } LANGUAGES;\n\n"
+     << "typedef enum {\n";
+  for (const TextSpec& t : source.texts) kh << "  " << t.key << ",\n";
+  kh << "  NUMBER_OF_TEXT_KEYS\n} TEXTS;\n\n#endif\n";
+  out->add(dir + "/texts/TextKeysAndLanguages.hpp", kh.str());
+
+  std::ostringstream th;
+  th << "// The typed-text table (font and alignment of each text) and the font table.\n// "
+     << kNote << "\n"
+     << "#ifndef TYPEDTEXTDATABASE_HPP\n#define TYPEDTEXTDATABASE_HPP\n\n"
+     << "#include <touchgfx/Font.hpp>\n#include <touchgfx/TypedText.hpp>\n\n"
+     << "namespace TypedTextDatabase {\n"
+     << "// The table of a language (there is one table for every language).\n"
+     << "const touchgfx::TypedText::TypedTextData* getInstance(touchgfx::LanguageId id);\n"
+     << "// The font of each font index, filled at start-up.\n"
+     << "const touchgfx::Font** getFonts();\n"
+     << "uint16_t getInstanceSize();\n"
+     << "}  // namespace TypedTextDatabase\n\n#endif\n";
+  out->add(dir + "/texts/TypedTextDatabase.hpp", th.str());
+
+  static const char* const kAlign[] = {"touchgfx::LEFT", "touchgfx::CENTER", "touchgfx::RIGHT"};
+  std::ostringstream tc;
+  tc << "// The typed-text table and the font table. " << kNote << "\n"
+     << "#include \"texts/TypedTextDatabase.hpp\"\n\n"
+     << "#include \"fonts/ApplicationFontProvider.hpp\"\n"
+     << "#include \"texts/TextKeysAndLanguages.hpp\"\n\n"
+     << "namespace {\n\nconst touchgfx::Font* touchgfx_fonts[] = {\n";
+  for (const FontSpec& s : source.fonts) tc << "    &getFont_" << s.name << "(),\n";
+  tc << "};\n\n}  // namespace\n\n"
+     << "extern const touchgfx::TypedText::TypedTextData typedText_database_DEFAULT[]\n"
+     << "    LOCATION_ATTRIBUTE(\"TextFlashSection\") = {\n";
+  for (const TextSpec& t : source.texts) {
+    tc << "        {" << t.font << ", " << kAlign[static_cast<int>(t.align)]
+       << ", touchgfx::TEXT_DIRECTION_LTR},  // " << t.key << "\n";
+  }
+  tc << "};\n\nnamespace TypedTextDatabase {\n\n"
+     << "const touchgfx::TypedText::TypedTextData* getInstance(touchgfx::LanguageId) {\n"
+     << "  return typedText_database_DEFAULT;\n}\n\n"
+     << "const touchgfx::Font** getFonts() { return touchgfx_fonts; }\n\n"
+     << "uint16_t getInstanceSize() { return NUMBER_OF_TEXT_KEYS; }\n\n"
+     << "}  // namespace TypedTextDatabase\n";
+  out->add(dir + "/texts/TypedTextDatabase.cpp", tc.str());
+
+  std::ostringstream xc;
+  xc << "// The texts of the one language (GB), UTF-16 and ending in 0, and the selection of\n"
+     << "// the language. " << kNote << "\n"
+     << "#include <touchgfx/Texts.hpp>\n#include <touchgfx/TypedText.hpp>\n\n"
+     << "#include \"texts/TextKeysAndLanguages.hpp\"\n"
+     << "#include \"texts/TypedTextDatabase.hpp\"\n\n";
+  for (const TextSpec& t : source.texts) {
+    xc << "// ";
+    for (char16_t ch : t.text) xc << show(ch);
+    xc << "\nextern const touchgfx::Unicode::UnicodeChar " << t.key
+       << "_GB[] LOCATION_ATTRIBUTE(\"TextFlashSection\") = {";
+    for (std::size_t i = 0; i < t.text.size(); ++i) {
+      xc << (i % 10 == 0 ? "\n    " : " ") << hex4(t.text[i]) << ",";
+    }
+    xc << (t.text.size() % 10 == 0 ? "\n    " : " ") << "0x0000};\n";
+  }
+  xc << "\nextern const touchgfx::Unicode::UnicodeChar* const textsGb[]\n"
+     << "    LOCATION_ATTRIBUTE(\"TextFlashSection\") = {\n";
+  for (const TextSpec& t : source.texts) xc << "        " << t.key << "_GB,\n";
+  xc << "};\n\n"
+     << "namespace {\n\n"
+     << "const touchgfx::Unicode::UnicodeChar* const* const languages[NUMBER_OF_LANGUAGES] = "
+        "{textsGb};\n"
+     << "const touchgfx::Unicode::UnicodeChar* const* currentTexts = nullptr;\n"
+     << "const touchgfx::Unicode::UnicodeChar kNoText[] = {0};\n"
+     << "const touchgfx::Texts kTexts{};\n\n"
+     << "}  // namespace\n\n"
+     << "touchgfx::LanguageId touchgfx::Texts::currentLanguage = 0;\n\n"
+     << "// An unknown language leaves the selection as it was.\n"
+     << "void touchgfx::Texts::setLanguage(touchgfx::LanguageId id) {\n"
+     << "  if (id >= NUMBER_OF_LANGUAGES) return;\n"
+     << "  currentLanguage = id;\n"
+     << "  currentTexts = languages[id];\n"
+     << "  touchgfx::TypedText::registerTexts(&kTexts);\n"
+     << "  touchgfx::TypedText::registerTypedTextDatabase(TypedTextDatabase::getInstance(id),\n"
+     << "                                                 TypedTextDatabase::getFonts(),\n"
+     << "                                                 TypedTextDatabase::getInstanceSize());\n"
+     << "}\n\n"
+     << "// An empty text for an unknown id, or before a language is selected.\n"
+     << "const touchgfx::Unicode::UnicodeChar* touchgfx::Texts::getText(TypedTextId id) const {\n"
+     << "  if (currentTexts == nullptr || id >= NUMBER_OF_TEXT_KEYS) return kNoText;\n"
+     << "  return currentTexts[id];\n}\n";
+  out->add(dir + "/texts/Texts.cpp", xc.str());
+}
+
+}  // namespace assets
