@@ -247,9 +247,9 @@ TEST(Fonts, GlyphsFitTheLineAndKerningComesFromTheFace) {
       EXPECT_LE(g->top, above);
       EXPECT_GE(g->top - g->height, -f.getPixelsBelowBaseline());
       EXPECT_GT(g->advance, 0);
-      // Each pair the glyph lists is the kerning the font reports, and counts in a width.
+      // The kerning between any two of its characters counts in the width of the pair.
       for (char16_t p : expectedCharacters(id)) {
-        const int k = f.getKerning(p, g);
+        const int8_t k = f.getKerning(p, g);
         const UChar pair[] = {p, c, 0};
         EXPECT_EQ(f.getStringWidth(pair), f.getGlyph(p)->advance + g->advance + k);
       }

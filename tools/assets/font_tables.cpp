@@ -172,7 +172,9 @@ void emitTextTables(const TextSource& source, const std::vector<RasterFont>& fon
       << ", " << int{f.maxRight} << ", unicodes_" << n << ", kerning_" << n << ", "
       << hex4(f.spec.fallback) << ", 0x0000);\n"
       << "  return font;\n}\n";
-    out->add(dir + "/fonts/Table_" + n + ".cpp", c.str());
+    std::string path = dir + "/fonts/Table_";
+    path += n;
+    out->add(path + ".cpp", c.str());
   }
 
   std::ostringstream ph;

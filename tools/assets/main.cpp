@@ -86,13 +86,13 @@ int runBitmaps(const std::vector<std::string>& args) {
   for (const std::string& path : inputs) {
     const std::string name = std::filesystem::path(path).stem().string();
     std::string e = assets::checkBitmapName(name);
-    if (!e.empty()) fail(1, path + ": " + e);
-    if (!names.insert(name).second) fail(1, path + ": a second picture named " + name);
+    if (!e.empty()) fail(1, path + ": " += e);
+    if (!names.insert(name).second) fail(1, path + ": a second picture named " += name);
     const std::string data = readFile(path, 64U << 20);
     assets::Rgba picture;
     e = assets::decodePng(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
                           &picture);
-    if (!e.empty()) fail(1, path + ": " + e);
+    if (!e.empty()) fail(1, path + ": " += e);
     const auto format = rgb565.count(name) ? assets::Format::RGB565 : assets::Format::ARGB8888;
     bitmaps.push_back(assets::convertBitmap(name, picture, format));
   }

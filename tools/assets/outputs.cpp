@@ -33,7 +33,7 @@ std::string writeTemp(const std::string& path, const std::string& content, std::
     if (n <= 0) {
       const std::string why = std::strerror(n < 0 ? errno : ENOSPC);
       close(fd);
-      return "cannot write " + path + ": " + why;
+      return "cannot write " + path + ": " += why;
     }
     done += static_cast<std::size_t>(n);
   }

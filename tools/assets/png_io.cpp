@@ -21,9 +21,9 @@ std::string decodePng(const std::uint8_t* data, std::size_t size, Rgba* out) {
   }
   if (image.width == 0 || image.height == 0 || image.width > MAX_PICTURE_SIDE ||
       image.height > MAX_PICTURE_SIDE) {
-    const std::string why = "unsupported size " + std::to_string(image.width) + " x " +
-                            std::to_string(image.height) + " (1 to " +
-                            std::to_string(MAX_PICTURE_SIDE) + " pixels a side)";
+    std::string why = "unsupported size " + std::to_string(image.width) + " x " +
+                      std::to_string(image.height) + " (1 to " + std::to_string(MAX_PICTURE_SIDE) +
+                      " pixels a side)";
     png_image_free(&image);
     return why;
   }
@@ -31,7 +31,7 @@ std::string decodePng(const std::uint8_t* data, std::size_t size, Rgba* out) {
   image.format = PNG_FORMAT_RGBA;
   std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-    const std::string why = std::string("damaged PNG file (") + image.message + ")";
+    std::string why = std::string("damaged PNG file (") + image.message + ")";
     png_image_free(&image);
     return why;
   }

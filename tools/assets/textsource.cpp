@@ -129,7 +129,7 @@ std::string splitWords(std::string_view line, std::vector<Word>* words) {
         return "a quoted text follows a blank or key=: " + w.plain;
       }
       w.quoted = true;
-      const std::string e = readQuoted(line, &i, &w.text);
+      std::string e = readQuoted(line, &i, &w.text);
       if (!e.empty()) return e;
     }
     words->push_back(std::move(w));
