@@ -1,15 +1,13 @@
 // The application, screens and transitions: events to the screen shown, the transition's
-// steps, the invalidated area of a frame and its drawing with occlusion, the screen names
-// for the board, and the static slots of the screens.
+// steps, the invalidated area of a frame and its drawing with occlusion, and the screen
+// names for the board.
 #include "touchgfx/Application.hpp"
 
 #include <cstring>
 
-#include "common/AbstractPartition.hpp"
 #include "gfx_internal.h"
 #include "mvp/MVPApplication.hpp"
 #include "simgfx.h"
-#include "simkernel.h"
 #include "touchgfx/Screen.hpp"
 #include "touchgfx/hal/HAL.hpp"
 #include "touchgfx/transitions/SlideTransition.hpp"
@@ -258,33 +256,7 @@ void reportScreen(const char* prettyFunction) {
   screenHook(name);
 }
 
-void heapSlotTooSmall(const char* what) { simk::halt(what); }
-
 }  // namespace detail
-
-// ---- the screens' static slots
-
-void* AbstractPartition::allocate(uint16_t size) {
-  if (allocationCount >= capacity() || size > element_size()) return nullptr;
-  return element(allocationCount++);
-}
-
-void* AbstractPartition::allocateAt(uint16_t index, uint16_t size) {
-  if (index >= capacity() || size > element_size()) return nullptr;
-  if (index >= allocationCount) allocationCount = static_cast<uint16_t>(index + 1);
-  return element(index);
-}
-
-uint16_t AbstractPartition::indexOf(const void* address) {
-  for (uint16_t i = 0; i < capacity(); ++i) {
-    if (element(i) == address) return i;
-  }
-  return capacity();
-}
-
-void AbstractPartition::dealloc(uint16_t index) {
-  if (index < allocationCount && allocationCount > 0) --allocationCount;
-}
 
 // ---- the snapshot of a slide
 

@@ -29,11 +29,12 @@ namespace {
 
 class BoardHAL : public HAL {
  public:
-  BoardHAL() : HAL() {}
+  constexpr BoardHAL() : HAL() {}
 };
 
-BoardHAL hal;
-LCD display;
+// Ready before any constructor of the firmware's statics runs.
+constinit BoardHAL hal;
+constinit LCD display;
 
 alignas(16) std::uint8_t canvasBytes[simgfx::kFrameBytes];
 alignas(16) std::uint8_t frameBufferBytes[simgfx::kFrameBytes];

@@ -85,6 +85,14 @@ void LCD::drawPartialBitmap(const Bitmap& bitmap, int16_t x, int16_t y, const Re
                   static_cast<std::size_t>(r.width) * kBpp);
       continue;
     }
+    if (f == Bitmap::ARGB8888) {
+      const std::uint8_t* in = data + (static_cast<std::size_t>(py - y) * width + (r.x - x)) * 4;
+      for (int i = 0; i < r.width; ++i, in += 4, out += kBpp) {
+        internal::putPixel(out, in[2], in[1], in[0],
+                           alpha == 255 ? in[3] : internal::mulAlpha(in[3], alpha));
+      }
+      continue;
+    }
     for (int px = r.x; px < r.right(); ++px, out += kBpp) {
       std::uint8_t red, green, blue, a;
       internal::readPixel(data, f, width, px - x, py - y, red, green, blue, a);

@@ -136,6 +136,32 @@ TEST_F(WidgetTest, ButtonShowsPressedWhileTouchedAndActsOnAReleaseInside) {
   }
 }
 
+TEST_F(GfxTest, KeysAndTouchesOffThePanelReachTheScreen) {
+  struct Recorder : touchgfx::Screen {
+    void handleKeyEvent(uint8_t key) override { keys.push_back(key); }
+    std::vector<int> keys;
+  } screen;
+  touchgfx::Button corner;  // no bitmap: invisible, but touchable
+  corner.setPosition(0, H - 10, 10, 10);
+  struct Clicks {
+    int count = 0;
+    void clicked(const touchgfx::AbstractButton&) { ++count; }
+  } clicks;
+  touchgfx::Callback<Clicks, const touchgfx::AbstractButton&> cb(&clicks, &Clicks::clicked);
+  corner.setAction(cb);
+  screen.add(corner);
+  ShowApp app;
+  app.show(screen);
+  keys.send(113);
+  frame();
+  frame();
+  keys.send(7);
+  frame();
+  EXPECT_EQ(screen.keys, (std::vector<int>{113, 7}));
+  tap(-5, 900);  // held at the panel's edge: (0, 479)
+  EXPECT_EQ(clicks.count, 1);
+}
+
 TEST_F(WidgetTest, ToggleButtonKeepsTheStateOfItsLastClick) {
   BitmapTable t;
   const auto off = t.addPlain(20, 10, RED);

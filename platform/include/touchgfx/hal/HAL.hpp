@@ -49,7 +49,7 @@ class HAL {
   virtual void tick();
 
  protected:
-  HAL() : touchController(nullptr), buttonController(nullptr) {}
+  constexpr HAL() : touchController(nullptr), buttonController(nullptr) {}
 
  private:
   TouchController* touchController;
