@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "FreeRTOS.h"
-#include "audio_path.h"
+#include "audio_sinks.h"
 #include "console.h"
 #include "gui/User/modelUserData.h"
 #include "inputs.h"
@@ -21,10 +21,11 @@
 #include "sim_stdio.h"
 #include "simhal.h"
 #include "simkernel.h"
-#include "sram.h"
+#include "sram_file.h"
 #include "stick.h"
 #include "timefmt.h"
 #include "trace.h"
+#include "wiring.h"
 
 int firmware_main(void);
 
@@ -165,10 +166,10 @@ void paceToWallClock() {
   simtrace::open(config.traceFd);
   simtrace::setClock(&simk::now);
   simconsole::setOutputs(STDOUT_FILENO, config.logFd);
-  simhal::setConsoleSink(&simconsole::put);
+  simboard::wire();
+  simboard::wirePowerLatch();
   simruntime::routeStdoutToFirmware();
   simhal::installFaultHandlers();
-  simpower::watchLatch();
   simaudio::attachSinks(config.wavFd, config.saiCaptureFd);
   if (life.afterPowerOff) simtrace::Event("power").str("state", "on");
 
@@ -184,10 +185,10 @@ void paceToWallClock() {
   // The serial SRAM keeps its content in its file: loaded at power-on, written back at the end.
   if (!config.options.sram.empty()) {
     std::string error;
-    if (!simsram::loadFile(config.options.sram, error)) simk::endRun(2, error);
+    if (!loadSramFile(config.options.sram, error)) simk::endRun(2, error);
     simk::addEndHook([path = config.options.sram](int) {
       std::string saveError;
-      if (!simsram::saveFile(path, saveError)) {
+      if (!saveSramFile(path, saveError)) {
         std::fprintf(stderr, "shapeplay-sim: %s\n", saveError.c_str());
       }
     });
@@ -279,7 +280,7 @@ bool supported(simscn::Op op) {
 int run(const RunConfig& config) {
   if (!config.options.sram.empty()) {
     std::string error;
-    if (!simsram::prepareFile(config.options.sram, error)) {
+    if (!prepareSramFile(config.options.sram, error)) {
       std::fprintf(stderr, "shapeplay-sim: %s\n", error.c_str());
       return 2;
     }

@@ -8,7 +8,6 @@
 // (AUDIO_IO_Write); the playback path stays soft-muted (the reset state) until the application
 // un-mutes it. Register names follow the Linux wm8994 register map; the codec model interprets
 // only the registers its note lists.
-#include "audio_path.h"
 #include "simhal.h"
 #include "stm32746g_discovery_audio.h"
 

@@ -1,6 +1,7 @@
 // The timers' side for the board models: update interrupts counted one by one (also inside
-// a batch), listeners called after each run of update interrupts, and the bursts of PWM
-// periods that a channel sends while DMA feeds its compare values.
+// a batch), listeners called when the update interrupt starts and after each run of update
+// interrupts, and the bursts of PWM periods that a channel sends to the device on its pin
+// while DMA feeds its compare values.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,9 @@ std::uint64_t timerUpdates(const TIM_TypeDef* tim);
 bool timerUpdating(const TIM_TypeDef* tim);
 // Called after each run of `tim`'s update interrupts (one batch, or a single interrupt).
 void onTimerBatch(const TIM_TypeDef* tim, std::function<void()> listener);
+// Called when `tim` starts counting with its update interrupt on (HAL_TIM_Base_Start_IT),
+// before its first update.
+void onTimerStart(const TIM_TypeDef* tim, std::function<void()> listener);
 
 // What a PWM channel's pin showed during one DMA-fed burst: for each timer period, how many
 // timer clocks the output was high.
@@ -28,5 +32,10 @@ struct PwmBurst {
   std::uint32_t clockHz = 0;       // the timer's clock
   bool complete = true;            // false when PWM was stopped before the last period
 };
+
+// Puts a device on the pin of `tim`'s channel (1..4): it gets every burst the channel sends,
+// when the burst ends. Replaces the device there.
+void attachPwmOutput(const TIM_TypeDef* tim, unsigned channel,
+                     std::function<void(const PwmBurst&)> device);
 
 }  // namespace simhal

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "backlight.h"
+#include "runtime_heap.h"
 #include "simhal.h"
 #include "simkernel.h"
 #include "simtim.h"
@@ -24,6 +24,7 @@ struct TimerModel {
   unsigned batch = 1;
   std::uint64_t updates = 0;
   std::vector<std::function<void()>> batchListeners;
+  std::vector<std::function<void()>> startListeners;
 };
 
 std::array<TimerModel, 15>& timers() {
@@ -44,10 +45,10 @@ IRQn_Type updateIrq(int index) {
   }
 }
 
-// Timers whose update handler only keeps state. TIM7 counts run time. TIM4 dims the
-// backlight: its handler counts 512 updates to a dimming period and switches PK3 at two of
-// them, so a batch of 512 updates holds exactly one dimming period and the backlight model's
-// duty, measured over each batch, is exact.
+// Timers whose update handler only keeps state, on this firmware: TIM7 counts run time; TIM4
+// dims the backlight: its handler counts 512 updates to a dimming period and switches the
+// backlight's line at two of them, so a batch of 512 updates holds exactly one dimming period
+// and the backlight model's duty, measured over each batch, is exact.
 unsigned batchFor(int index, simk::Time period) {
   if (index == 7 && period < 100 * simk::kUs) return static_cast<unsigned>(simk::kMs / period);
   if (index == 4 && period < 100 * simk::kUs) return 512;
@@ -65,8 +66,15 @@ bool timerUpdating(const TIM_TypeDef* tim) {
          (tim->DIER & TIM_DIER_UIE) != 0;
 }
 
+// Listeners are the board's bookkeeping, whichever thread wires them.
 void onTimerBatch(const TIM_TypeDef* tim, std::function<void()> listener) {
+  simruntime::HostScope host;
   timers()[indexOf(tim)].batchListeners.push_back(std::move(listener));
+}
+
+void onTimerStart(const TIM_TypeDef* tim, std::function<void()> listener) {
+  simruntime::HostScope host;
+  timers()[indexOf(tim)].startListeners.push_back(std::move(listener));
 }
 
 }  // namespace simhal
@@ -105,8 +113,7 @@ static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
   TimerModel& m = timers()[idx];
   m.batch = batchFor(idx, period);
   const IRQn_Type irq = updateIrq(idx);
-  // TIM4's interrupt switches the backlight line: its model measures from now on.
-  if (idx == 4) simbacklight::connect();
+  for (auto& listener : m.startListeners) listener();
   m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(irq), false,
                  [tim, irq, &m] {
                    for (unsigned i = 0; i < m.batch; ++i) {

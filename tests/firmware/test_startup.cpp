@@ -11,7 +11,9 @@
 #include "gui/User/modelUserData.h"
 #include "gui/model/Model.hpp"
 #include "gui/model/ModelListener.hpp"
+#include "runtime_heap.h"
 #include "simhal.h"
+#include "simtim.h"
 #include "singleton.h"
 #include "task.h"
 #include "usart1.h"
@@ -75,7 +77,7 @@ TEST(Startup, GuiStartComesOnlyOnceEveryThreadWaits) {
   auto r = boardtest::run(
       [] {
         static std::string line;
-        simhal::setConsoleSink([](uint8_t byte) {
+        simhal::attachUartReceiver(USART1, [](uint8_t byte) {
           simconsole::put(byte);
           if (byte != '\n') {
             line.push_back(static_cast<char>(byte));
@@ -385,6 +387,26 @@ TEST(Startup, BoardIsBroughtUpInOrder) {
       // the main thread: display, graphics, application threads
       "BSP_LCD_Init\nBSP_LCD_Clear colour=0xFF00FF00\n";
   EXPECT_EQ(calls.substr(0, expected.size()), expected);
+}
+
+// A model that starts watching its lines when the firmware starts a timer (the backlight)
+// does so on the firmware's thread: that bookkeeping is the board's memory, not the
+// firmware's heap, and stays out of the heap figures of the trace.
+TEST(Heap, TheBoardsListenersCostTheFirmwaresHeapNothing) {
+  auto r = boardtest::run(
+      [] {
+        simruntime::countThisThread();  // as the firmware's threads are
+        const size_t before = simruntime::runtimeHeapInUse();
+        for (int i = 0; i < 8; ++i) {
+          simhal::onOutputChange(2, 9, [](bool) {});
+          simhal::onTimerBatch(TIM2, [] {});
+          simhal::onTimerStart(TIM2, [] {});
+        }
+        note("grew by " + std::to_string(simruntime::runtimeHeapInUse() - before));
+        simk::endRun(0, "");
+      },
+      shortRun(simk::kS));
+  EXPECT_EQ(r.notes, "grew by 0\n");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "simhal.h"
 #include "task.h"
 #include "trace.h"
+#include "wiring.h"
 
 namespace boardtest {
 namespace {
@@ -54,7 +55,7 @@ Result run(const std::function<void()>& setup, const Options& options) {
     simtrace::open(trace);
     simtrace::setClock(&simk::now);
     simconsole::setOutputs(console, -1);
-    simhal::setConsoleSink(&simconsole::put);
+    simboard::wire();
     simruntime::routeStdoutToFirmware();
     simhal::installFaultHandlers();
     simk::addEndHook([](int) {
