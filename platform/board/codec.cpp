@@ -1,5 +1,5 @@
-// WM8994 codec, control side (Wolfson/Cirrus WM8994; register numbers and reset values as in
-// the Linux wm8994 register map).
+// WM8994 codec (Wolfson/Cirrus), control side: its register file, with the chip's register
+// numbers and the reset values of the registers the firmware uses.
 //
 // Every write on the control bus (an I2C device at 0x34: 16-bit register index, 16-bit values,
 // most significant byte first) lands in a register file of 65,536 registers and goes to the

@@ -1,4 +1,4 @@
-// Serial SRAM, 23LC1024 style (Microchip DS25142): 128 KiB on SPI mode 0 or 3, MSB first,
+// Serial SRAM in the style of Microchip's 23LC1024: 128 KiB on SPI mode 0 or 3, MSB first,
 // chip select active low.
 //
 // A transfer starts when chip select goes low: an instruction byte, then for READ (0x03) and

@@ -4,9 +4,9 @@
 // Each LED takes the first 24 bits it receives after a reset and passes the rest on; a line
 // held low for 50 us or more is a reset, at which every LED that has received its 24 bits
 // shows them. Bits arrive most significant first in the order blue, red, green (the wiring of
-// this board; the data sheet's order is red, green, blue).
+// this board; the chip's own order is red, green, blue).
 //
-// A bit is one high pulse: the chain runs in the data sheet's fast mode (0 = 0.25 us high,
+// A bit is one high pulse: the chain runs in the WS2811's fast mode (0 = 0.25 us high,
 // 1 = 0.6 us high), and a pulse longer than the middle, 0.425 us, is a 1. With the firmware's
 // 1.81 us bit period its 0.30 us and 0.80 us pulses decode as 0 and 1. (Half the bit period,
 // 0.905 us, would not do as the threshold: it would read the 0.80 us pulse as a 0.)

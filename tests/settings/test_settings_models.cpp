@@ -74,7 +74,7 @@ boardtest::Result inMain(std::function<void()> body) {
       o);
 }
 
-TEST(SerialSram, ModesMoveTheAddressAsTheDataSheetSays) {
+TEST(SerialSram, ModesMoveTheAddressAsTheChipDoes) {
   auto r = inMain([] {
     note("power-up mode " + hex(transfer({0x05, 0}), 1));
     // Sequential: through the array, wrapping at its end; the address's upper bits are ignored.
