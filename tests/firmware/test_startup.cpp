@@ -57,6 +57,8 @@ TEST(Startup, ThreadTableInCreationOrder) {
     got += line.substr(line.find("\"name\"")) + "\n";
     pos = end + 1;
   }
+  // The threads the device needs, with their priorities and stacks (words), in the order the
+  // start-up creates them.
   std::string expected;
   const struct {
     const char* name;
@@ -221,6 +223,24 @@ TEST(Model, TakesOneScreenRequestPerFrameAndIgnoresUnknownPages) {
       },
       shortRun(simk::kS));
   EXPECT_EQ(r.notes, "| traurig | main | gluecklich | | \n");
+}
+
+// A main-screen request for root folder N puts the overview on page N / 6 (six folders a
+// page).
+TEST(Model, TheOverviewPageFollowsTheRootFolderSixToAPage) {
+  auto r = boardtest::run(
+      [] {
+        static Model model;
+        PageSelect select;
+        for (uint32_t folder : {0U, 5U, 6U, 11U, 12U, 13U, 255U}) {
+          select.main(folder);
+          model.tick();
+          note(std::to_string(folder) + ":" + std::to_string(model.getSelectedOverviewPage()));
+        }
+        simk::endRun(0, "");
+      },
+      shortRun(simk::kS));
+  EXPECT_EQ(r.notes, "0:0\n5:0\n6:1\n11:1\n12:2\n13:2\n255:42\n");
 }
 
 TEST(Queues, SixUserRequestsWhileTheReceiverIsBusyFiveArriveInOrder) {
