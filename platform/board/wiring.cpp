@@ -9,7 +9,7 @@
 //   codec, control           I2C3 at 0x34 (kControlBus), shared with the touch controller
 //   codec, audio             SAI2 block A, fed by DMA2 stream 4 (the SAI's own request line)
 //   WS2811 chain             PB4 = TIM3 channel 1 (alternate function 2), fed by DMA1 stream 4
-//   backlight                PK3, switched by the TIM4 update interrupt
+//   backlight                PK3, switched by the TIM4 update interrupt (run in batches)
 //   knob                     TIM8 channels 1 and 2 (PC6, PC7) in encoder mode
 //   parents'/power key       PG7 (low while pressed), its function PG6
 //   mono switch              PF6
@@ -31,6 +31,7 @@
 #include "inputs.h"
 #include "power.h"
 #include "simhal.h"
+#include "simtim.h"
 #include "sram.h"
 #include "stick.h"
 #include "ws2811_chain.h"
@@ -58,6 +59,17 @@ void wire() {
   connectControls(controls);
 
   simusb::connectVbusSwitch(simhal::line(GPIOD, 5));
+
+  // Timer interrupts whose handlers only keep state run in batches, which costs no scheduling
+  // in between. TIM4 dims the backlight: its handler counts 512 updates to a dimming period
+  // and switches the line at two of them, so a batch of 512 holds exactly one period and the
+  // backlight's duty, measured over each batch, is exact. TIM7 counts run time for the
+  // kernel's statistics: a batch a millisecond.
+  constexpr simk::Time kFast = 100 * simk::kUs;
+  simhal::batchTimerUpdates(TIM4, [](simk::Time period) { return period < kFast ? 512U : 1U; });
+  simhal::batchTimerUpdates(TIM7, [](simk::Time period) {
+    return period < kFast ? static_cast<unsigned>(simk::kMs / period) : 1U;
+  });
 }
 
 void wirePowerLatch() { simpower::watchLatch(simhal::line(GPIOA, 0)); }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "simkernel.h"
 #include "stm32f7xx_hal.h"
 
 namespace simhal {
@@ -21,6 +22,9 @@ void onTimerBatch(const TIM_TypeDef* tim, std::function<void()> listener);
 // Called when `tim` starts counting with its update interrupt on (HAL_TIM_Base_Start_IT),
 // before its first update.
 void onTimerStart(const TIM_TypeDef* tim, std::function<void()> listener);
+// `tim`'s update handler only keeps state: from its next start, its interrupt is raised
+// `batch(period)` times in a row once every that many periods (1: one by one).
+void batchTimerUpdates(const TIM_TypeDef* tim, std::function<unsigned(simk::Time period)> batch);
 
 // What a PWM channel's pin showed during one DMA-fed burst: for each timer period, how many
 // timer clocks the output was high.
