@@ -300,7 +300,7 @@ void attachSinks(int wavFd, int captureFd) {
   f.capture.attach(captureFd, "SAI capture");
   f.captureEmpty = captureFd >= 0 && f.capture.frames() == 0;
   if (f.speaker.sink.on()) f.speaker.silenceUntil(simk::now());
-  setListener(&f);
+  addListener(&f);
   if (!f.endHook) {
     f.endHook = true;
     simk::addEndHook([](int) {

@@ -21,12 +21,14 @@
 // Other registers (clocks, routing, the headphone output) are kept in the register file and
 // not interpreted. The soft mute takes effect at once (no ramp).
 //
-// The frames as sent and the speaker's signal go to the listener (the simulator's audio
+// The frames as sent and the speaker's signal go to the listeners (the simulator's audio
 // files); without a listener that wants the speaker, nothing is processed.
 #include "codec_path.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "codec.h"
 #include "runtime_heap.h"
@@ -194,35 +196,40 @@ class Dsp {
   State state_[2][5];
 };
 
-// The frames of the SAI through the codec to the listener.
+// The frames of the SAI through the codec to the listeners.
 class Playback : public simhal::SaiReceiver {
  public:
   void linkStart(simk::Time start, std::uint32_t rate) override {
     simruntime::HostScope host;
     linked = true;
     this->rate = rate;
-    if (listener != nullptr) listener->linkStart(start, rate);
+    for (Listener* l : listeners) l->linkStart(start, rate);
   }
   void frames(const std::int16_t* lr, std::size_t count) override {
     simruntime::HostScope host;
     sent += count;
-    if (listener == nullptr) return;
-    listener->sent(lr, count);
-    if (!listener->wantsSpeaker()) return;
+    bool speaker = false;
+    for (Listener* l : listeners) {
+      l->sent(lr, count);
+      speaker = speaker || l->wantsSpeaker();
+    }
+    if (!speaker) return;
     for (std::size_t i = 0; i < count; ++i) {
-      double l = lr[2 * i], r = lr[2 * i + 1];
-      dsp.process(l, r, rate);
-      listener->played(l, r);
+      double left = lr[2 * i], right = lr[2 * i + 1];
+      dsp.process(left, right, rate);
+      for (Listener* l : listeners) {
+        if (l->wantsSpeaker()) l->played(left, right);
+      }
     }
   }
   void linkStop() override {
     simruntime::HostScope host;
     linked = false;
-    if (listener != nullptr) listener->linkStop();
+    for (Listener* l : listeners) l->linkStop();
   }
 
   const SAI_Block_TypeDef* block = nullptr;
-  Listener* listener = nullptr;
+  std::vector<Listener*> listeners;
   Dsp dsp;
   Dsp testDsp;
   bool linked = false;
@@ -237,12 +244,16 @@ Playback& playback() {
 
 }  // namespace
 
-void setListener(Listener* listener) { playback().listener = listener; }
+void addListener(Listener* listener) {
+  simruntime::HostScope host;
+  auto& all = playback().listeners;
+  if (std::find(all.begin(), all.end(), listener) == all.end()) all.push_back(listener);
+}
 
 void bringUpToDate() {
   Playback& p = playback();
   if (p.block != nullptr) simhal::saiCatchUp(p.block);
-  if (p.listener != nullptr) p.listener->finish(simk::now());
+  for (Listener* l : p.listeners) l->finish(simk::now());
 }
 
 void connectPlayback(const SAI_Block_TypeDef* block) {

@@ -11,7 +11,8 @@
 namespace simaudio {
 
 // Where the board's sound goes: the simulator's audio files, later the window's audio. Calls
-// come in virtual-time order from the board's running context.
+// come in virtual-time order from the board's running context, to every listener in the order
+// they were added.
 class Listener {
  public:
   virtual ~Listener() = default;
@@ -30,10 +31,11 @@ class Listener {
   virtual void finish(simk::Time now) = 0;
 };
 
-// The listener (one at a time; nullptr: the sound goes nowhere and is not processed).
-void setListener(Listener* listener);
+// Adds a listener (once; adding it again changes nothing). Without a listener that wants the
+// speaker's signal, the path processes nothing.
+void addListener(Listener* listener);
 
-// Frames due by now are delivered and processed, then the listener finishes at now. The
+// Frames due by now are delivered and processed, then every listener finishes at now. The
 // simulator calls it when the run ends.
 void bringUpToDate();
 
