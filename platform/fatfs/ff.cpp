@@ -80,8 +80,9 @@ FRESULT f_open(FIL* fp, const TCHAR* path, BYTE mode) {
 }
 
 FRESULT f_close(FIL* fp) {
+  if (fp == nullptr) return FR_INVALID_OBJECT;
   Grant g;
-  FRESULT res = validate(fp != nullptr ? &fp->obj : nullptr, g);
+  FRESULT res = validate(&fp->obj, g);
   if (res == FR_OK) {
     res = dec_lock(fp->obj.lockid);
     if (res == FR_OK) fp->obj.fs = nullptr;
@@ -92,9 +93,10 @@ FRESULT f_close(FIL* fp) {
 
 FRESULT f_read(FIL* fp, void* buff, UINT btr, UINT* br) {
   if (br != nullptr) *br = 0;
+  if (fp == nullptr) return FR_INVALID_OBJECT;
   Grant g;
   FATFS*& fs = g.fs;
-  FRESULT res = validate(fp != nullptr ? &fp->obj : nullptr, g);
+  FRESULT res = validate(&fp->obj, g);
   if (res != FR_OK || (res = static_cast<FRESULT>(fp->err)) != FR_OK) return leave(g, res);
   if (!(fp->flag & FA_READ)) return leave(g, FR_DENIED);
   if (buff == nullptr || br == nullptr) return leave(g, FR_INVALID_PARAMETER);
@@ -142,9 +144,10 @@ FRESULT f_read(FIL* fp, void* buff, UINT btr, UINT* br) {
 }
 
 FRESULT f_lseek(FIL* fp, FSIZE_t ofs) {
+  if (fp == nullptr) return FR_INVALID_OBJECT;
   Grant g;
   FATFS*& fs = g.fs;
-  FRESULT res = validate(fp != nullptr ? &fp->obj : nullptr, g);
+  FRESULT res = validate(&fp->obj, g);
   if (res == FR_OK) res = static_cast<FRESULT>(fp->err);
   if (res != FR_OK) return leave(g, res);
   const UINT ss = fs->ssize;
@@ -221,8 +224,9 @@ FRESULT f_opendir(DIR* dp, const TCHAR* path) {
 }
 
 FRESULT f_closedir(DIR* dp) {
+  if (dp == nullptr) return FR_INVALID_OBJECT;
   Grant g;
-  FRESULT res = validate(dp != nullptr ? &dp->obj : nullptr, g);
+  FRESULT res = validate(&dp->obj, g);
   if (res == FR_OK) {
     if (dp->obj.lockid != 0) res = dec_lock(dp->obj.lockid);
     if (res == FR_OK) dp->obj.fs = nullptr;
@@ -232,8 +236,9 @@ FRESULT f_closedir(DIR* dp) {
 }
 
 FRESULT f_readdir(DIR* dp, FILINFO* fno) {
+  if (dp == nullptr) return FR_INVALID_OBJECT;
   Grant g;
-  FRESULT res = validate(dp != nullptr ? &dp->obj : nullptr, g);
+  FRESULT res = validate(&dp->obj, g);
   if (res == FR_OK) {
     if (fno == nullptr) {
       res = dir_sdi(dp, 0);
