@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "FreeRTOS.h"
@@ -62,6 +64,16 @@ struct Life {
 };
 
 std::uint64_t executed = 0;
+
+// Writes all of `bytes`; gives up on an error (a reader that went away, a full disk).
+void writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
 
 [[noreturn]] void scenarioError(const RunConfig& config, const simscn::Command& cmd,
                                 const std::string& what) {
@@ -165,7 +177,10 @@ void paceToWallClock() {
   simk::resetClock(life.start);
   simtrace::open(config.traceFd);
   simtrace::setClock(&simk::now);
-  simconsole::setOutputs(STDOUT_FILENO, config.logFd);
+  simconsole::setOutput([logFd = config.logFd](std::string_view bytes) {
+    writeAll(STDOUT_FILENO, bytes);
+    if (logFd >= 0) writeAll(logFd, bytes);
+  });
   simboard::wire();
   simboard::wirePowerLatch();
   simruntime::routeStdoutToFirmware();

@@ -54,7 +54,8 @@ Result run(const std::function<void()>& setup, const Options& options) {
     simk::resetClock(0);
     simtrace::open(trace);
     simtrace::setClock(&simk::now);
-    simconsole::setOutputs(console, -1);
+    simconsole::setOutput(
+        [console](std::string_view bytes) { (void)!write(console, bytes.data(), bytes.size()); });
     simboard::wire();
     simruntime::routeStdoutToFirmware();
     simhal::installFaultHandlers();
