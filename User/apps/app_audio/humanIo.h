@@ -27,9 +27,16 @@ class HumanIO : public cpp_freertos::Thread {
   void powerOff();
   // The main control loop: a request arrived or a track is playing.
   void powerOffReset() { powerOffTimer.store(0, std::memory_order_relaxed); }
+  // The main control loop is busy with a stick it has just found (listing it): the idle count
+  // stands at 0 while held and starts again when released.
+  void powerOffHold(bool hold) {
+    powerOffTimer.store(0, std::memory_order_relaxed);
+    busyWithStick.store(hold, std::memory_order_relaxed);
+  }
 
   // Loop passes since the last request or playback.
   std::atomic<uint32_t> powerOffTimer{0};
+  std::atomic<bool> busyWithStick{false};
   Led led;
 
  protected:
