@@ -110,11 +110,14 @@ bool put(const char* text, uint32_t length) {
   return true;
 }
 
-// Waits for room in the queue: a thread sleeps a tick; where nothing may wait (an interrupt,
+// Waits for room in the queue: a thread sleeps a tick, or with the scheduler suspended spins
+// a millisecond while the interrupt sends; where the interrupt cannot run (in an interrupt,
 // before the scheduler), what is queued goes out by polling.
 void waitForRoom() {
   if (mayWait()) {
     vTaskDelay(1);
+  } else if (!inInterrupt() && xTaskGetSchedulerState() == taskSCHEDULER_SUSPENDED) {
+    HAL_Delay(1);
   } else {
     Usart1::flushPolled();
   }
@@ -219,18 +222,24 @@ void Usart1::flushPolled() {
   }
 }
 
-void Usart1::flush() {
-  if (!initialized || polled.load(std::memory_order_relaxed)) return;
+bool Usart1::flush(TickType_t maxTicks) {
+  if (!initialized || polled.load(std::memory_order_relaxed)) return true;
   if (!mayWait()) {
     flushPolled();
-    return;
+    return true;
   }
+  TickType_t waited = 0;
   for (LineSlot& slot : lineSlots) {
-    while (!putSlot(slot)) vTaskDelay(1);
+    while (!putSlot(slot)) {
+      if (waited++ >= maxTicks) return false;
+      vTaskDelay(1);
+    }
   }
   while (queued.load(std::memory_order_relaxed) != sent.load(std::memory_order_relaxed)) {
+    if (waited++ >= maxTicks) return false;
     vTaskDelay(1);
   }
+  return true;
 }
 
 // Transmit on PA9, receive on PB7, both alternate function 7 with pull-up at very high speed.

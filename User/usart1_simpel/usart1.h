@@ -7,6 +7,7 @@
 // settings dump takes seconds) is not spent by the threads that print.
 #pragma once
 
+#include "FreeRTOS.h"
 #include "stm32f7xx_hal.h"
 
 class Usart1 {
@@ -18,8 +19,9 @@ class Usart1 {
   static UART_HandleTypeDef huart;
 
   // Queues every unfinished line (of any thread) and waits until the line has sent all that
-  // is queued: before the power is cut. From a thread while the scheduler runs.
-  static void flush();
+  // is queued, at most `maxTicks`: before the power is cut. From a thread while the scheduler
+  // runs. False when the time ran out first.
+  static bool flush(TickType_t maxTicks = portMAX_DELAY);
   // For the fault handlers, which stop the processor for good: sends what is queued, and from
   // now on every byte at once, by polling the line (no interrupt runs any more).
   static void flushPolled();

@@ -85,8 +85,9 @@ void HumanIO::powerOff() {
   // Writes only when the record has changed since it was last stored.
   Singleton<_AudioSettings>::Instance().triggerWrite();
   puts("power off");
-  // The console sends in the background: all of it goes out before the supply does.
-  Usart1::flush();
+  // The console sends in the background: what it holds goes out before the supply does,
+  // unless that takes longer than a second (a long dump still on its way).
+  (void)Usart1::flush(POWER_OFF_CONSOLE_TICKS);
   while (keyPressed()) vTaskDelay(LOOP_TICKS);
   HAL_GPIO_WritePin(GPIOA, GPIO_PIN_0, GPIO_PIN_SET);
 }

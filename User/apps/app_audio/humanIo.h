@@ -18,6 +18,8 @@ class HumanIO : public cpp_freertos::Thread {
   // Passes without a request and without playback before the player switches itself off
   // (250 s).
   static constexpr uint32_t POWER_OFF_PASSES = 5000;
+  // At most this long the switch-off waits for the console to send what it holds (1 s).
+  static constexpr TickType_t POWER_OFF_CONSOLE_TICKS = 500;
 
   HumanIO();
   ~HumanIO() override = default;
