@@ -87,7 +87,7 @@ void MainApp::followStickChanges(PageSelect& pageSelect, uint8_t& usbStatusOld) 
 
 // Acts once on every change of the stick's state.
 void MainApp::followStick(PageSelect& pageSelect, uint8_t& usbStatusOld) {
-  const uint8_t status = usb_status.load();
+  const uint8_t status = usb_status.load(std::memory_order_relaxed);
   if (status == usbStatusOld) return;
   usbStatusOld = status;
   actOnStick(pageSelect, status);
@@ -102,7 +102,7 @@ void MainApp::forgetFolders() {
 // Reads or forgets the root folders when the file system comes or goes, then shows the
 // main screen on the current root folder with its picture.
 void MainApp::followFileSystem(PageSelect& pageSelect) {
-  const uint8_t state = static_cast<uint8_t>(StorageStatus[0].load());
+  const uint8_t state = static_cast<uint8_t>(StorageStatus[0].load(std::memory_order_relaxed));
   if (state == folderRoot.prev_usb_status) return;
   folderRoot.prev_usb_status = state;
   // Reading a big stick takes a while: the device is busy, not idle, until the list is shown,
@@ -114,7 +114,7 @@ void MainApp::followFileSystem(PageSelect& pageSelect) {
   } else {
     folderRoot.refreshFolder();
   }
-  if (usb_status.load() == 2) {
+  if (usb_status.load(std::memory_order_relaxed) == 2) {
     const uint32_t root = currentRootFolder();
     pageSelect.main(root);
     folderRoot.loadPicture(root, 0);
