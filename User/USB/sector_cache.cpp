@@ -114,11 +114,12 @@ bool SectorCache::read(uint8_t* buff, uint32_t sector, uint32_t count, uint32_t 
       }
     }
     uint8_t* dest = buff + i * sectorSize;
-    if (total > n) {
-      if (!device(scratch, first, total)) return false;
+    if (total > n && device(scratch, first, total)) {
       std::memcpy(dest, scratch, n * sectorSize);
-    } else if (!device(dest, first, n)) {
-      return false;
+    } else {
+      // Without reading ahead: a sector the caller did not ask for must not fail its read.
+      total = n;
+      if (!device(dest, first, n)) return false;
     }
     // A stick that went meanwhile: the bytes serve this caller, the cache keeps none of them.
     if (generation.load(std::memory_order_acquire) == stamp) {

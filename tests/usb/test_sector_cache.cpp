@@ -17,6 +17,7 @@ struct Device {
   uint8_t stick = 1;
   std::vector<std::string> reads;  // "sector+count"
   bool fail = false;
+  uint32_t badSector = 0xFFFFFFFF;  // a read that includes it fails
   SectorCache* invalidateDuringRead = nullptr;
 };
 Device dev;
@@ -28,7 +29,7 @@ void fillSector(uint8_t* p, uint32_t sector, uint8_t stick) {
 
 bool deviceRead(uint8_t* buff, uint32_t sector, uint32_t count) {
   dev.reads.push_back(std::to_string(sector) + "+" + std::to_string(count));
-  if (dev.fail) return false;
+  if (dev.fail || (sector <= dev.badSector && dev.badSector < sector + count)) return false;
   for (uint32_t i = 0; i < count; ++i) fillSector(buff + i * dev.sectorSize, sector + i, dev.stick);
   if (dev.invalidateDuringRead != nullptr) {
     // The stick is swapped while the transfer runs: this one still served the old one.
@@ -81,7 +82,11 @@ TEST_F(Cache, CachedSectorsSplitARequestAndStopTheReadingAhead) {
   EXPECT_EQ(read(5, 2), "5+3");  // ahead up to sector 8, which is cached
 }
 
-TEST_F(Cache, ReadingAheadEndsAtTheEndOfTheMedium) { EXPECT_EQ(read(4094, 1), "4094+2"); }
+TEST_F(Cache, ReadingAheadEndsAtTheEndOfTheMediumAndNeverFailsARead) {
+  EXPECT_EQ(read(4094, 1), "4094+2");
+  dev.badSector = 602;  // in what a read of 600 would read ahead
+  EXPECT_EQ(read(600, 1), "600+4 600+1");
+}
 
 TEST_F(Cache, TheOldestSectorsGoFirst) {
   // 512 KiB hold 1024 sectors of 512 bytes: 0..3, then 255 reads of four apart from each
