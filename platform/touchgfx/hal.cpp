@@ -36,9 +36,12 @@ class BoardHAL : public HAL {
 constinit BoardHAL hal;
 constinit LCD display;
 
-alignas(16) std::uint8_t canvasBytes[simgfx::kFrameBytes];
-alignas(16) std::uint8_t frameBufferBytes[simgfx::kFrameBytes];
-alignas(16) std::uint8_t animationBytes[simgfx::kFrameBytes];
+// The canvas, the frame buffer and the animation storage: the framework's own, until the
+// application hands over its frame-buffer memory (setFrameBufferStartAddress).
+alignas(16) std::uint8_t ownBuffers[3][simgfx::kFrameBytes];
+std::uint8_t* canvasBytes = ownBuffers[0];
+std::uint8_t* frameBufferBytes = ownBuffers[1];
+std::uint8_t* animationBytes = ownBuffers[2];
 
 // Where the frame buffer may differ from the canvas: the area drawn since it was last
 // brought up to date, and whether a lock may have changed it anywhere.
@@ -140,6 +143,22 @@ void HAL::unlockFrameBuffer() {
   lockedThisFrame = true;
 }
 
+// The board's set-up, 24 bits a pixel with double buffering and animation storage, gives
+// three buffers one after the other: the first becomes the canvas, the second the frame
+// buffer the panel shows, the third the animation storage. What was drawn so far moves
+// along. Any other set-up keeps the framework's own buffers.
+void HAL::setFrameBufferStartAddress(void* adr, uint16_t depth, bool useDoubleBuffering,
+                                     bool useAnimationStorage) {
+  if (adr == nullptr || depth != 24 || !useDoubleBuffering || !useAnimationStorage) return;
+  auto* base = static_cast<std::uint8_t*>(adr);
+  std::uint8_t* next[3] = {base, base + simgfx::kFrameBytes, base + 2 * simgfx::kFrameBytes};
+  std::uint8_t** current[3] = {&canvasBytes, &frameBufferBytes, &animationBytes};
+  for (int i = 0; i < 3; ++i) {
+    if (*current[i] != next[i]) std::memmove(next[i], *current[i], simgfx::kFrameBytes);
+    *current[i] = next[i];
+  }
+}
+
 bool HAL::blockCopy(void* dest, const void* src, uint32_t numBytes) {
   if (dest == nullptr || src == nullptr) return false;
   std::memmove(dest, src, numBytes);
@@ -187,9 +206,10 @@ bool drawing() { return touchgfx::drawingOn; }
 
 void reset() {
   using namespace touchgfx;
-  std::memset(canvasBytes, 0, sizeof canvasBytes);
-  std::memset(frameBufferBytes, 0, sizeof frameBufferBytes);
-  std::memset(animationBytes, 0, sizeof animationBytes);
+  std::memset(ownBuffers, 0, sizeof ownBuffers);
+  canvasBytes = ownBuffers[0];
+  frameBufferBytes = ownBuffers[1];
+  animationBytes = ownBuffers[2];
   stale = Rect();
   lockedChanges = false;
   lockedThisFrame = false;

@@ -13,6 +13,7 @@
 #include "gui/model/ModelListener.hpp"
 #include "k_storage.h"
 #include "process.h"
+#include "simgfx.h"
 #include "singleton.h"
 #include "stick.h"
 #include "task.h"
@@ -121,8 +122,10 @@ std::string lines(const std::string& console, const std::string& needle) {
   return boardtest::grep(console, needle);
 }
 
+// The test's listener takes the place of the start screen's presenter as soon as that is
+// shown; it orders no screen change, so it stays.
 void watchScreens() {
-  at(50 * simk::kMs, [] {
+  simgfx::setScreenHook([](const char*) {
     static Screens screens;
     FrontendHeap::getInstance().model.bind(&screens);
   });
