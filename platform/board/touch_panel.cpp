@@ -15,7 +15,8 @@
 //   0xA4 G_MODE       interrupt mode, kept (the line itself is not modelled: the board polls)
 //   0xA8 chip id      0x51
 // The event flag says "put down" on the first read of P1_XH after the finger touched, "contact"
-// after that, "put up" once it has lifted (with the last position), "no event" before any touch.
+// after that, "put up" once it has lifted (with the last position), "no event" before any touch
+// (the position registers then read 0).
 //
 // Coordinates: the panel is bonded to the display, so the controller counts in the display's
 // own grid, the frame buffer's: X 0..271 along a frame-buffer row, Y 0..479 down the rows. The
@@ -123,9 +124,10 @@ void liftAfter(Panel& p, simk::Time delay) {
 std::uint8_t touchRegister(Panel& p, std::uint8_t reg) {
   int cx = 0, cy = 0;
   position(p, cx, cy);
-  // The controller's grid is the frame buffer's: the child's picture turned.
-  const unsigned gx = static_cast<unsigned>(kWidth - 1 - cx);
-  const unsigned gy = static_cast<unsigned>(kHeight - 1 - cy);
+  // The controller's grid is the frame buffer's: the child's picture turned. Before the first
+  // touch the position registers hold 0.
+  const unsigned gx = p.everTouched ? static_cast<unsigned>(kWidth - 1 - cx) : 0;
+  const unsigned gy = p.everTouched ? static_cast<unsigned>(kHeight - 1 - cy) : 0;
   switch (reg) {
     case kRegTdStatus: return p.down ? 1 : 0;
     case kRegP1XH: {
