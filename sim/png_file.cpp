@@ -70,7 +70,7 @@ std::string readRgb(const std::string& path, int& width, int& height,
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&image, path.c_str())) {
-    const std::string why = image.message;
+    std::string why = image.message;
     png_image_free(&image);
     return why;
   }
@@ -81,7 +81,7 @@ std::string readRgb(const std::string& path, int& width, int& height,
   image.format = PNG_FORMAT_RGB;
   std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-    const std::string why = image.message;
+    std::string why = image.message;
     png_image_free(&image);
     return why;
   }

@@ -72,7 +72,7 @@ Picture load(const std::string& path) {
 std::string referenceDir() { return SHAPEPLAY_REFERENCE_DIR; }
 
 std::string outputDir() {
-  const std::string dir = SHAPEPLAY_PICTURE_OUT;
+  std::string dir = SHAPEPLAY_PICTURE_OUT;
   ::mkdir(dir.c_str(), 0755);
   return dir;
 }
