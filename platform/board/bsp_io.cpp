@@ -12,14 +12,16 @@
 // while a touch read is on the bus waits for it (lending the reader its priority), and a touch
 // read never falls between the bytes of a codec write. The firmware's own codec-bus lock still
 // keeps its groups of codec writes together; the touch read does not need that one, as reading
-// the touch controller changes nothing in the codec. Before the scheduler runs, and in interrupt
-// context, transfers go without the lock (nothing can pre-empt them there).
+// the touch controller changes nothing in the codec. Before the scheduler runs, while it is
+// suspended and in interrupt context, transfers go without the lock (no task can pre-empt them
+// there, and none may wait).
 #include "FreeRTOS.h"
 #include "semphr.h"
 #include "simi2c.h"
 #include "simkernel.h"
 #include "stm32746g_discovery_ts.h"
 #include "stm32f7xx_hal.h"
+#include "task.h"
 #include "wiring.h"
 #include "wm8994.h"
 
@@ -30,7 +32,7 @@ SemaphoreHandle_t busMutex = nullptr;
 class BusTransfer {
  public:
   BusTransfer() {
-    if (!simk::schedulerRunning() || simk::inInterrupt()) return;
+    if (xTaskGetSchedulerState() != taskSCHEDULER_RUNNING || simk::inInterrupt()) return;
     if (busMutex == nullptr) busMutex = xSemaphoreCreateMutex();
     if (busMutex == nullptr) return;
     held_ = xSemaphoreTake(busMutex, portMAX_DELAY) == pdTRUE;
