@@ -65,6 +65,14 @@ TEST(Screens, TheStartScreenMatchesItsReference) {
   EXPECT_TRUE(pictures::matchesReference(start, "start-screen"));
 }
 
+TEST(Screens, AScreenshotFolderThatCannotBeMadeIsRefusedBeforeTheBoardStarts) {
+  const SimRun r = simulate("wait 1s\n", false, {"--screenshots", "/nonexistent/shots"});
+  EXPECT_EQ(r.o.status, 2);
+  EXPECT_NE(r.o.err.find("--screenshots: cannot write into /nonexistent/shots"), std::string::npos)
+      << r.o.err;
+  EXPECT_TRUE(r.trace.empty());
+}
+
 TEST(Screens, TouchesDragsAndKeyCodesGoToTheBoardAndTheTrace) {
   const SimRun r = simulate(
       "wait 100ms\ntouch 10 20\nwait 200ms\ndrag 0 0 271 479 100ms\nkeycode 113\npress 5 6\n"
