@@ -36,12 +36,9 @@ class BoardHAL : public HAL {
 constinit BoardHAL hal;
 constinit LCD display;
 
-// The canvas, the frame buffer and the animation storage: the framework's own, until the
-// application hands over its frame-buffer memory (setFrameBufferStartAddress).
-alignas(16) std::uint8_t ownBuffers[3][simgfx::kFrameBytes];
-std::uint8_t* canvasBytes = ownBuffers[0];
-std::uint8_t* frameBufferBytes = ownBuffers[1];
-std::uint8_t* animationBytes = ownBuffers[2];
+alignas(16) std::uint8_t canvasBytes[simgfx::kFrameBytes];
+alignas(16) std::uint8_t frameBufferBytes[simgfx::kFrameBytes];
+alignas(16) std::uint8_t animationBytes[simgfx::kFrameBytes];
 
 // Where the frame buffer may differ from the canvas: the area drawn since it was last
 // brought up to date, and whether a lock may have changed it anywhere.
@@ -50,6 +47,7 @@ bool lockedChanges = false;
 bool lockedThisFrame = false;
 std::uint64_t generation = 0;
 bool drawingOn = true;
+simgfx::FrameBufferMemory handedOver;
 
 // The finger as the last frame saw it.
 bool lastTouched = false;
@@ -143,20 +141,11 @@ void HAL::unlockFrameBuffer() {
   lockedThisFrame = true;
 }
 
-// The board's set-up, 24 bits a pixel with double buffering and animation storage, gives
-// three buffers one after the other: the first becomes the canvas, the second the frame
-// buffer the panel shows, the third the animation storage. What was drawn so far moves
-// along. Any other set-up keeps the framework's own buffers.
+// The simulated board keeps its own buffers (the panel model took the frame buffer's place
+// at the LCD controller's set-up); what the application handed over is kept for the board.
 void HAL::setFrameBufferStartAddress(void* adr, uint16_t depth, bool useDoubleBuffering,
                                      bool useAnimationStorage) {
-  if (adr == nullptr || depth != 24 || !useDoubleBuffering || !useAnimationStorage) return;
-  auto* base = static_cast<std::uint8_t*>(adr);
-  std::uint8_t* next[3] = {base, base + simgfx::kFrameBytes, base + 2 * simgfx::kFrameBytes};
-  std::uint8_t** current[3] = {&canvasBytes, &frameBufferBytes, &animationBytes};
-  for (int i = 0; i < 3; ++i) {
-    if (*current[i] != next[i]) std::memmove(next[i], *current[i], simgfx::kFrameBytes);
-    *current[i] = next[i];
-  }
+  handedOver = simgfx::FrameBufferMemory{adr, depth, useDoubleBuffering, useAnimationStorage};
 }
 
 bool HAL::blockCopy(void* dest, const void* src, uint32_t numBytes) {
@@ -194,6 +183,7 @@ void setButtonController(touchgfx::ButtonController* controller) {
 }
 
 const std::uint8_t* frameBuffer() { return touchgfx::frameBufferBytes; }
+FrameBufferMemory frameBufferMemory() { return touchgfx::handedOver; }
 std::uint64_t frameBufferGeneration() { return touchgfx::generation; }
 
 void setDrawing(bool on) {
@@ -206,15 +196,15 @@ bool drawing() { return touchgfx::drawingOn; }
 
 void reset() {
   using namespace touchgfx;
-  std::memset(ownBuffers, 0, sizeof ownBuffers);
-  canvasBytes = ownBuffers[0];
-  frameBufferBytes = ownBuffers[1];
-  animationBytes = ownBuffers[2];
+  std::memset(canvasBytes, 0, sizeof canvasBytes);
+  std::memset(frameBufferBytes, 0, sizeof frameBufferBytes);
+  std::memset(animationBytes, 0, sizeof animationBytes);
   stale = Rect();
   lockedChanges = false;
   lockedThisFrame = false;
   generation = 0;
   drawingOn = true;
+  handedOver = simgfx::FrameBufferMemory();
   lastTouched = false;
   lastX = 0;
   lastY = 0;

@@ -122,14 +122,26 @@ std::string lines(const std::string& console, const std::string& needle) {
   return boardtest::grep(console, needle);
 }
 
-// The test's listener takes the place of the start screen's presenter as soon as that is
-// shown; it orders no screen change, so it stays.
-void watchScreens() {
-  simgfx::setScreenHook([](const char*) {
-    static Screens screens;
-    FrontendHeap::getInstance().model.bind(&screens);
-  });
+// The test's listener takes the place of the presenter of every screen shown (behind the
+// board's own screen hook, set when the graphics start); it orders no screen change itself.
+simgfx::ScreenHook boardHook = nullptr;
+
+void bindTheTestsListener(const char* name) {
+  boardHook(name);
+  static Screens screens;
+  FrontendHeap::getInstance().model.bind(&screens);
 }
+
+void chainWhenTheGraphicsStart() {
+  boardHook = simgfx::screenHook();
+  if (boardHook == nullptr) {
+    at(simk::now() + simk::kMs, chainWhenTheGraphicsStart);
+    return;
+  }
+  simgfx::setScreenHook(bindTheTestsListener);
+}
+
+void watchScreens() { at(simk::kMs, chainWhenTheGraphicsStart); }
 
 TEST_F(MainLoop, FollowsTheStickWithItsScreensAndForgetsTheFoldersWhenItGoes) {
   auto r = boardtest::run(

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 
 #include "FreeRTOS.h"
@@ -10,7 +9,7 @@
 #include "gui/common/FrontendHeap.hpp"
 #include "process.h"
 #include "simgfx.h"
-#include "stick.h"
+#include "touch_panel.h"
 
 int firmware_main(void);
 
@@ -49,82 +48,52 @@ class RecordingQueue : public cpp_freertos::Queue {
   }
 };
 
-// A finger for the frame loop, in layout coordinates (the child's picture on every screen
-// with a Mirror).
-class Finger : public touchgfx::TouchController {
- public:
-  bool sampleTouch(int32_t& x, int32_t& y) override {
-    x = x_;
-    y = y_;
-    return down_;
-  }
-  bool down_ = false;
-  int32_t x_ = 0, y_ = 0;
-};
-
-class Keys : public touchgfx::ButtonController {
- public:
-  bool sample(uint8_t& code) override {
-    if (pending_ < 0) return false;
-    code = static_cast<uint8_t>(pending_);
-    pending_ = -1;
-    return true;
-  }
-  int pending_ = -1;
-};
-
-Finger finger;
-Keys keys;
-bool recording = false;
-
-// The first screen is shown before any request: then the model's queue is swapped for one
-// that notes what it carries.
-void screenShown(const char* name) {
-  if (recording && guiQueueModelUserEvent != nullptr && guiQueueModelUserEvent->NumItems() == 0) {
-    recording = false;
+// The model made its queues before the first screen, and no request comes before one is
+// shown: from then on the user requests go through a queue that notes them.
+void recordOnceAScreenIsShown() {
+  if (simgfx::screenName()[0] != '\0' && guiQueueModelUserEvent != nullptr &&
+      guiQueueModelUserEvent->NumItems() == 0) {
     guiQueueModelUserEvent = new RecordingQueue();
+    return;
   }
-  note(std::string("screen ") + name);
+  at(simk::now() + simk::kMs, recordOnceAScreenIsShown);
 }
 
 }  // namespace
 
-boardtest::Result runFirmware(const std::function<void()>& setup, simk::Time duration,
-                              bool recordRequests) {
+boardtest::Result runFirmware(const std::function<void()>& setup, simk::Time duration) {
   boardtest::Options o;
   o.duration = duration;
   o.kernelTick = false;
   return boardtest::run(
       [&] {
-        recording = recordRequests;
-        simgfx::setScreenHook(screenShown);
-        simgfx::setTouchController(&finger);
-        simgfx::setButtonController(&keys);
+        at(simk::kMs, recordOnceAScreenIsShown);
         setup();
         firmware_main();
       },
       o);
 }
 
+std::string screens(const boardtest::Result& r) {
+  std::string names;
+  const std::string key = R"("ev":"screen","name":")";
+  for (size_t at = r.trace.find(key); at != std::string::npos; at = r.trace.find(key, at + 1)) {
+    const size_t from = at + key.size();
+    names += r.trace.substr(from, r.trace.find('"', from) - from) + "\n";
+  }
+  return names;
+}
+
 void at(simk::Time t, std::function<void()> fn) {
   simk::schedule(t, simk::kOrderBoard, std::move(fn));
 }
 
-void press(int x, int y) {
-  finger.down_ = true;
-  finger.x_ = x;
-  finger.y_ = y;
-}
-
-void release() { finger.down_ = false; }
-
 void tap(simk::Time t, int x, int y) {
-  at(t, [x, y] { press(x, y); });
-  at(t + 2 * kFrame, [] { release(); });
+  at(t, [x, y] { simtouch::tap(x, y); });
 }
 
 void key(simk::Time t, uint8_t code) {
-  at(t, [code] { keys.pending_ = code; });
+  at(t, [code] { (void)simgfx::sendKey(code); });
 }
 
 void sendPage(PageSelectEnum page, uint32_t pageNumber) {
@@ -140,35 +109,6 @@ void noteModel() {
   const Model& m = FrontendHeap::getInstance().model;
   note("model folder " + std::to_string(m.getSelectedMainFolder()) + " page " +
        std::to_string(m.getSelectedOverviewPage()));
-}
-
-std::vector<uint8_t> childView() {
-  const uint8_t* fb = simgfx::frameBuffer();
-  std::vector<uint8_t> rgb(static_cast<size_t>(W) * H * 3);
-  for (int y = 0; y < H; ++y) {
-    for (int x = 0; x < W; ++x) {
-      // Turned by 180 degrees; the frame buffer holds blue, green, red.
-      const uint8_t* p = fb + ((H - 1 - y) * W + (W - 1 - x)) * 3;
-      uint8_t* q = &rgb[(static_cast<size_t>(y) * W + x) * 3];
-      q[0] = p[2];
-      q[1] = p[1];
-      q[2] = p[0];
-    }
-  }
-  return rgb;
-}
-
-std::string hashOf(const std::vector<uint8_t>& rgb) {
-  uint64_t h = 1469598103934665603ULL;
-  for (uint8_t b : rgb) h = (h ^ b) * 1099511628211ULL;
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
-  return text;
-}
-
-uint32_t pixel(const std::vector<uint8_t>& rgb, int x, int y) {
-  const uint8_t* p = &rgb[(static_cast<size_t>(y) * W + x) * 3];
-  return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
 }
 
 std::string stickWith(const std::vector<std::string>& rootFolders, int subfolders) {

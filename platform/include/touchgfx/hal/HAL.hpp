@@ -38,7 +38,7 @@ class HAL {
   virtual void unlockFrameBuffer();
   /* Where the frame buffers lie: at `adr`, DISPLAY_WIDTH x DISPLAY_HEIGHT pixels of `depth`
    * bits, a second one right after it with double buffering, then the animation storage
-   * with it. */
+   * with it. The simulated board records the call and keeps its own buffers. */
   virtual void setFrameBufferStartAddress(void* adr, uint16_t depth = 16,
                                           bool useDoubleBuffering = true,
                                           bool useAnimationStorage = true);
