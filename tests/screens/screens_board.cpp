@@ -7,6 +7,8 @@
 #include "FreeRTOS.h"
 #include "cpp_freertos/queue.hpp"
 #include "gui/common/FrontendHeap.hpp"
+#include "gfx_internal.h"
+#include "panel.h"
 #include "process.h"
 #include "simgfx.h"
 #include "touch_panel.h"
@@ -109,6 +111,25 @@ void noteModel() {
   const Model& m = FrontendHeap::getInstance().model;
   note("model folder " + std::to_string(m.getSelectedMainFolder()) + " page " +
        std::to_string(m.getSelectedOverviewPage()));
+}
+
+void noteOrientation() {
+  std::vector<uint8_t> seen(simdisplay::kPixels * 3);
+  simdisplay::picture(seen.data());
+  const uint8_t* layout = touchgfx::internal::canvas();
+  const int w = simdisplay::kWidth, h = simdisplay::kHeight;
+  bool upright = true, turned = true;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const uint8_t* p = &seen[(static_cast<size_t>(y) * w + x) * 3];  // red, green, blue
+      const uint8_t* same = layout + (static_cast<size_t>(y) * w + x) * 3;  // blue, green, red
+      const uint8_t* opposite = layout + (static_cast<size_t>(h - 1 - y) * w + (w - 1 - x)) * 3;
+      upright = upright && p[0] == same[2] && p[1] == same[1] && p[2] == same[0];
+      turned = turned && p[0] == opposite[2] && p[1] == opposite[1] && p[2] == opposite[0];
+    }
+  }
+  note(std::string(simgfx::screenName()) +
+       (upright ? " upright" : turned ? " upside down" : " garbled"));
 }
 
 std::string stickWith(const std::vector<std::string>& rootFolders, int subfolders) {

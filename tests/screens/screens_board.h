@@ -35,6 +35,10 @@ void sendPage(PageSelectEnum page, std::uint32_t pageNumber = 0);
 // In the child: the model's selection, noted as "model folder F page P".
 void noteModel();
 
+// In the child: how the panel shows the layout the screen drew (the framework's canvas) to
+// the child, noted as "NAME upright", "NAME upside down" or "NAME garbled".
+void noteOrientation();
+
 // A stick with the given root folders (each with `subfolders` playback folders of one short
 // track), made once per set of names.
 std::string stickWith(const std::vector<std::string>& rootFolders, int subfolders = 1);

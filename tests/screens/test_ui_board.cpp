@@ -5,6 +5,7 @@
 
 #include "screens_board.h"
 #include "stick.h"
+#include "touch_panel.h"
 
 namespace screenstest {
 namespace {
@@ -83,6 +84,36 @@ TEST(UiBoard, APageMainOnTheMainScreenBuildsItAnew) {
   EXPECT_EQ(grep(r.notes, "request"),
             "request BTN_Folder_Refresh main=0 playback=0 param=1\n"
             "request BTN_Folder_Refresh main=2 playback=0 param=1\n");
+}
+
+// The child sees every screen's layout upright (its Mirror turned the frame for the turned
+// panel), except the power-off screen's, which is upside down.
+TEST(UiBoard, EveryScreenButPowerOffReachesTheChildUpright) {
+  static const std::string stick = stickWith({"A", "B", "C"});
+  const auto r = runFirmware(
+      [] {
+        simusb::insert(stick);
+        const simk::Time step = 300 * kMs;
+        simk::Time t = 1500 * kMs;
+        auto look = [&t, step](const std::function<void()>& action) {
+          at(t, action);
+          at(t + step, noteOrientation);
+          t += 2 * step;
+        };
+        look([] {});                                         // Main
+        look([] { simtouch::tap(kPictureX, kPictureY); });   // Overview
+        look([] { sendPage(PageParent); });                  // Eltern
+        look([] { simtouch::tap(187, 330); });               // EQ
+        look([] { simtouch::tap(187, 450); });               // its "Back": Eltern
+        look([] { simtouch::tap(187, 390); });               // About
+        look([] { sendPage(PageGluecklich); });              // UsbDa
+        look([] { sendPage(PageTraurig); });                 // UsbWeg
+        look([] { sendPage(PagePowerOff); });                // PowerOff
+      },
+      7 * simk::kS);
+  EXPECT_EQ(grep(r.notes, "up") + grep(r.notes, "garbled"),
+            "Main upright\nOverview upright\nEltern upright\nEQ upright\nEltern upright\n"
+            "About upright\nUsbDa upright\nUsbWeg upright\nPowerOff upside down\n");
 }
 
 // Bad screen requests: a page code above 6 is taken and ignored; a root folder past the list
