@@ -13,10 +13,10 @@ extern LTDC_HandleTypeDef hltdc;
 extern DMA2D_HandleTypeDef hdma2d;
 extern HCD_HandleTypeDef hhcd;
 
-namespace {
+extern "C" {
 
 // The frame the processor stacked on entry: R0-R3, R12, LR, PC, PSR.
-[[noreturn]] void hardFaultPrint(const volatile uint32_t* frame) {
+[[noreturn]] __attribute__((used)) void hardFaultPrint(const volatile uint32_t* frame) {
   printf("\n\n[Hard fault handler - all numbers in hex]\n");
   printf("R0 = %x\n", static_cast<unsigned>(frame[0]));
   printf("R1 = %x\n", static_cast<unsigned>(frame[1]));
@@ -35,18 +35,28 @@ namespace {
   for (;;) __WFI();
 }
 
-}  // namespace
-
-extern "C" {
-
+// Bit 2 of the exception return value in LR says where the frame is: 0 = on the main stack,
+// 1 = on the process stack (a thread was running).
+#if defined(__arm__) && !defined(__linux__)
+// On the chip the stack pointer is read before anything is pushed: a compiled function would
+// save registers first and so move the main stack pointer away from the frame.
+__attribute__((naked)) void HardFault_Handler(void) {
+  __asm volatile(
+      "tst lr, #4\n"
+      "ite eq\n"
+      "mrseq r0, msp\n"
+      "mrsne r0, psp\n"
+      "b hardFaultPrint\n");
+}
+#else
+// On the simulated board the platform stacks the frame and the stack pointers lead to it.
 void HardFault_Handler(void) {
-  // Bit 2 of the exception return value: 0 = the frame is on the main stack, 1 = on the
-  // process stack (a thread was running).
   const auto excReturn =
       static_cast<uint32_t>(reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
   const uint32_t sp = (excReturn & 4U) != 0 ? __get_PSP() : __get_MSP();
   hardFaultPrint(reinterpret_cast<const volatile uint32_t*>(static_cast<uintptr_t>(sp)));
 }
+#endif
 
 void MemManage_Handler(void) {
   for (;;) __WFI();

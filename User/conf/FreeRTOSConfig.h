@@ -1,5 +1,7 @@
 /* Kernel configuration of the player: pre-emptive with time slicing, seven priorities,
- * a 2 ms tick from TIM6, 1 MiB of heap in SDRAM. */
+ * a 2 ms tick from TIM6, 1 MiB of heap in SDRAM. Read by the kernel (FreeRTOS V10 with its
+ * Cortex-M7 port) and by the CMSIS-RTOS layer; everything either reads without a default of
+ * its own is set here. */
 #ifndef FREERTOS_CONFIG_H
 #define FREERTOS_CONFIG_H
 
@@ -24,6 +26,13 @@ unsigned long getRunTimeCounterValue(void);
 #define configTOTAL_HEAP_SIZE ((size_t)(1024 * 1024))
 #define configMAX_TASK_NAME_LEN (32)
 #define configUSE_16_BIT_TICKS 0
+#define configUSE_CO_ROUTINES 0
+#define configMAX_CO_ROUTINE_PRIORITIES 2
+#define configQUEUE_REGISTRY_SIZE 0
+#define configSUPPORT_DYNAMIC_ALLOCATION 1
+#define configSUPPORT_STATIC_ALLOCATION 0
+/* The heap's array is the application's own, ucHeap, placed in the external SDRAM. */
+#define configAPPLICATION_ALLOCATED_HEAP 1
 #define configUSE_MUTEXES 1
 #define configUSE_RECURSIVE_MUTEXES 1
 #define configUSE_COUNTING_SEMAPHORES 1
@@ -35,6 +44,31 @@ unsigned long getRunTimeCounterValue(void);
 #define configGENERATE_RUN_TIME_STATS 1
 #define portCONFIGURE_TIMER_FOR_RUN_TIME_STATS configureTimerForRunTimeStats
 #define portGET_RUN_TIME_COUNTER_VALUE getRunTimeCounterValue
+
+/* Kernel functions the application and the kernel's wrappers call (osDelay and
+ * Thread::Delay: vTaskDelay; Thread::DelayUntil: vTaskDelayUntil; a thread object's end:
+ * vTaskDelete; the TIM6 tick and the heap lock: xTaskGetSchedulerState). vTaskSuspend also
+ * makes a wait of portMAX_DELAY (osWaitForever, a queue wait without limit) wait for ever
+ * instead of timing out after 2^32 - 1 ticks. */
+#define INCLUDE_vTaskDelay 1
+#define INCLUDE_vTaskDelayUntil 1
+#define INCLUDE_vTaskDelete 1
+#define INCLUDE_xTaskGetSchedulerState 1
+#define INCLUDE_vTaskSuspend 1
+#define INCLUDE_vTaskPrioritySet 0
+#define INCLUDE_uxTaskPriorityGet 0
+#define INCLUDE_vTaskCleanUpResources 0
+#define INCLUDE_uxTaskGetStackHighWaterMark 0
+#define INCLUDE_xTaskGetCurrentTaskHandle 0
+#define INCLUDE_eTaskGetState 0
+
+/* The kernel tick is TIM6's update interrupt, which calls xPortSysTickHandler (see
+ * FreeRtosTimebase.cpp); SysTick stays with the chip support library's millisecond counter.
+ * So the port must not program SysTick: the application's vPortSetupTimerInterrupt takes the
+ * place of the port's, and SysTick_Handler is not the port's handler. */
+#define configOVERRIDE_DEFAULT_TICK_CONFIGURATION 1
+#define vPortSVCHandler SVC_Handler
+#define xPortPendSVHandler PendSV_Handler
 
 /* Interrupt priorities: 4 bits; handlers that call the kernel must have a priority number of
  * at least configLIBRARY_MAX_SYSCALL_INTERRUPT_PRIORITY. */

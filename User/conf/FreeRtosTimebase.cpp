@@ -30,6 +30,10 @@ void freeRtosTimebaseInit() {
   }
 }
 
+// The kernel port calls this when the scheduler starts, to program its tick timer. The tick
+// runs on TIM6 already and SysTick belongs to the chip support library, so nothing is done.
+extern "C" void vPortSetupTimerInterrupt(void) {}
+
 // 100 kHz: (3 + 1) x (249 + 1) / 100 MHz.
 extern "C" void configureTimerForRunTimeStats(void) {
   __HAL_RCC_TIM7_CLK_ENABLE();

@@ -2,11 +2,14 @@
  * exFAT volumes reached through the disk driver linked to each logical drive. Configured by
  * the application's ffconf.h. */
 #ifndef FF_DEFINED
-#define FF_DEFINED
+#define FF_DEFINED 86604 /* the interface of revision R0.13c */
 
 #include <stdint.h>
 
 #include "ffconf.h"
+#if FF_DEFINED != FFCONF_DEF
+#error Wrong configuration file (ffconf.h).
+#endif
 
 #ifdef __cplusplus
 extern "C" {

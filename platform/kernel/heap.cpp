@@ -9,6 +9,12 @@
 #include "simkernel.h"
 #include "task.h"
 
+#if configAPPLICATION_ALLOCATED_HEAP
+// The application provides the heap's array and places it (a board test without the
+// application gets the one of heap_area.cpp).
+extern "C" std::uint8_t ucHeap[configTOTAL_HEAP_SIZE];
+#endif
+
 namespace {
 
 constexpr std::uint32_t kHeapSize = configTOTAL_HEAP_SIZE;
@@ -24,7 +30,11 @@ struct Block {
 };
 static_assert(sizeof(Block) == kHeader);
 
+#if configAPPLICATION_ALLOCATED_HEAP
+std::uint8_t (&area)[kHeapSize] = ucHeap;
+#else
 alignas(8) std::uint8_t area[kHeapSize];
+#endif
 Block start{kNone, 0};    // list head, outside the area
 std::uint32_t endOffset;  // the end marker block, at the top of the area
 bool initialised = false;

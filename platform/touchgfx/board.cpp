@@ -1,15 +1,14 @@
 // The graphics framework's board adaptation: LTDC and DMA2D set-up, the vertical-sync
 // interrupt (one frame every 1/60 s), the frame-buffer semaphore and vertical-sync queue of
-// its kernel adaptation, and the frame loop that runs the application's tick once per frame.
+// its kernel adaptation, and the frame loop that runs one frame of the framework (touch,
+// keys, the application's tick, the drawing of what was invalidated) after each vsync.
 #include "FreeRTOS.h"
 #include "queue.h"
 #include "semphr.h"
+#include "simgfx.h"
 #include "simhal.h"
 #include "simkernel.h"
-#include "touchgfx/Application.hpp"
 #include "touchgfx_board.h"
-
-touchgfx::Application* touchgfx::Application::instance = nullptr;
 
 extern "C" {
 LTDC_HandleTypeDef hltdc = {LTDC, 0, 0};
@@ -71,7 +70,7 @@ void GRAPHICS_MainTask(void) {
     uint8_t dummy = 0;
     xQueueReceive(vsyncQueue, &dummy, portMAX_DELAY);
     xSemaphoreTake(frameBufferSemaphore, portMAX_DELAY);
-    if (touchgfx::Application* app = touchgfx::Application::getInstance()) app->handleTickEvent();
+    simgfx::frame();
     xSemaphoreGive(frameBufferSemaphore);
   }
 }

@@ -5,15 +5,18 @@
 #include <cstring>
 #include <iostream>
 
+#include "board_memory.h"
 #include "fileNames.h"
 #include "stm32f7xx.h"
 
 DIR FolderRoot::rootDir;
 DIR FolderRoot::dir;
 FILINFO FolderRoot::fileInfo;
-uint8_t FolderRoot::titlePictureBuffer[PICTURE_SLOTS][MAX_IMG_SIZE];
-uint32_t FolderRoot::titlePictureSize[PICTURE_SLOTS];
-UsbIdentifier FolderRoot::usbIdentifier;
+// The picture slots lie in the external SDRAM, the stick identifier in the tightly coupled
+// data RAM.
+SDRAM_DATA uint8_t FolderRoot::titlePictureBuffer[PICTURE_SLOTS][MAX_IMG_SIZE];
+SDRAM_DATA uint32_t FolderRoot::titlePictureSize[PICTURE_SLOTS];
+DTCM_DATA UsbIdentifier FolderRoot::usbIdentifier;
 
 namespace {
 

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
-SramDataStruct SramData::data;
+#include "board_memory.h"
+
+// The record's RAM image lies in the tightly coupled data RAM.
+DTCM_DATA SramDataStruct SramData::data;
 
 bool SramData::init() {
   sram.init();
