@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "audio_path.h"
+#include "audio_sinks.h"
 #include "options.h"
 #include "runner.h"
 #include "scenario.h"

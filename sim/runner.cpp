@@ -4,15 +4,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "FreeRTOS.h"
-#include "audio_path.h"
+#include "audio_sinks.h"
 #include "console.h"
 #include "gui/User/modelUserData.h"
 #include "inputs.h"
@@ -21,10 +23,11 @@
 #include "sim_stdio.h"
 #include "simhal.h"
 #include "simkernel.h"
-#include "sram.h"
+#include "sram_file.h"
 #include "stick.h"
 #include "timefmt.h"
 #include "trace.h"
+#include "wiring.h"
 
 int firmware_main(void);
 
@@ -61,6 +64,16 @@ struct Life {
 };
 
 std::uint64_t executed = 0;
+
+// Writes all of `bytes`; gives up on an error (a reader that went away, a full disk).
+void writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
 
 [[noreturn]] void scenarioError(const RunConfig& config, const simscn::Command& cmd,
                                 const std::string& what) {
@@ -164,11 +177,14 @@ void paceToWallClock() {
   simk::resetClock(life.start);
   simtrace::open(config.traceFd);
   simtrace::setClock(&simk::now);
-  simconsole::setOutputs(STDOUT_FILENO, config.logFd);
-  simhal::setConsoleSink(&simconsole::put);
+  simconsole::setOutput([logFd = config.logFd](std::string_view bytes) {
+    writeAll(STDOUT_FILENO, bytes);
+    if (logFd >= 0) writeAll(logFd, bytes);
+  });
+  simboard::wire();
+  simboard::wirePowerLatch();
   simruntime::routeStdoutToFirmware();
   simhal::installFaultHandlers();
-  simpower::watchLatch();
   simaudio::attachSinks(config.wavFd, config.saiCaptureFd);
   if (life.afterPowerOff) simtrace::Event("power").str("state", "on");
 
@@ -184,10 +200,10 @@ void paceToWallClock() {
   // The serial SRAM keeps its content in its file: loaded at power-on, written back at the end.
   if (!config.options.sram.empty()) {
     std::string error;
-    if (!simsram::loadFile(config.options.sram, error)) simk::endRun(2, error);
+    if (!loadSramFile(config.options.sram, error)) simk::endRun(2, error);
     simk::addEndHook([path = config.options.sram](int) {
       std::string saveError;
-      if (!simsram::saveFile(path, saveError)) {
+      if (!saveSramFile(path, saveError)) {
         std::fprintf(stderr, "shapeplay-sim: %s\n", saveError.c_str());
       }
     });
@@ -279,7 +295,7 @@ bool supported(simscn::Op op) {
 int run(const RunConfig& config) {
   if (!config.options.sram.empty()) {
     std::string error;
-    if (!simsram::prepareFile(config.options.sram, error)) {
+    if (!prepareSramFile(config.options.sram, error)) {
       std::fprintf(stderr, "shapeplay-sim: %s\n", error.c_str());
       return 2;
     }

@@ -6,9 +6,8 @@
 // The codec bring-up is this board's own: reset, then the outputs' power, the DAC1 path and its
 // mixers, the AIF1 clock and format, the digital and output volumes, all over the control bus
 // (AUDIO_IO_Write); the playback path stays soft-muted (the reset state) until the application
-// un-mutes it. Register names follow the Linux wm8994 register map; the codec model interprets
-// only the registers its note lists.
-#include "audio_path.h"
+// un-mutes it. Register names are the WM8994's own; the codec model (codec.cpp, codec_path.cpp)
+// interprets only the registers its notes list.
 #include "simhal.h"
 #include "stm32746g_discovery_audio.h"
 

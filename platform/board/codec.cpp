@@ -1,8 +1,8 @@
-// WM8994 codec, control side (Wolfson/Cirrus WM8994; register facts in the project's
-// hardware notes, from the Linux wm8994 register map).
+// WM8994 codec (Wolfson/Cirrus), control side: its register file, with the chip's register
+// numbers and the reset values of the registers the firmware uses.
 //
-// Every write on the control bus (16-bit register index, 16-bit value, most significant byte
-// first, device address 0x34) lands in a register file of 65,536 registers and goes to the
+// Every write on the control bus (an I2C device at 0x34: 16-bit register index, 16-bit values,
+// most significant byte first) lands in a register file of 65,536 registers and goes to the
 // trace as a `codec` event {"reg","val"}. Writing register 0 resets every register; reading
 // it gives the chip id 0x8994. The playback path's soft mute is bit 9 of 0x0420 (AIF1 DAC1
 // filters): the firmware applies its 3D and equaliser settings to the DAC1 path, so that is
@@ -12,28 +12,24 @@
 // Reset values: those of the registers the firmware uses (speaker boost 0x0025 = 0x0140,
 // speaker volumes 0x0026/0x0027 = 0x0079, DAC1 filters 0x0420 = 0x0200, 3D 0x0421 = 0x0010,
 // equaliser 0x0480 = 0x6318 and 0x0481 = 0x6300); DAC2 filters 0x0422 are taken to come up
-// muted like DAC1 (0x0200), which the sources did not confirm. Every other register reads 0
-// after reset, and registers the real chip does not have are kept like the others.
+// muted like DAC1 (0x0200), an assumption of this model. Every other register reads 0 after
+// reset, and registers the real chip does not have are kept like the others.
 //
-// Timing: the bus runs at 100 kHz (standard mode; the board's real I2C timing was not
-// confirmed). A write is a start, five bytes of nine clocks and a stop, 470 us; a read (with
-// its repeated start) 560 us. The caller busy-waits for it, as the polling driver does;
-// interrupts run meanwhile and can pre-empt it. Writes to another device address get no
-// answer and change nothing.
+// Timing is the bus's (platform/hal/i2c.cpp, 100 kHz): a register write takes 470 us, a read
+// 560 us. Before each write takes effect, the playback path finishes the frames played with
+// the old settings.
 #include "codec.h"
 
 #include <array>
 
-#include "simkernel.h"
+#include "codec_path.h"
+#include "simi2c.h"
 #include "trace.h"
 #include "wm8994.h"
 
 namespace simcodec {
 namespace {
 
-constexpr simk::Time kBitNs = 10 * simk::kUs;  // 100 kHz
-constexpr simk::Time kWriteNs = 47 * kBitNs;
-constexpr simk::Time kReadNs = 56 * kBitNs;
 constexpr std::uint16_t kDac1Filters = 0x0420;
 constexpr std::uint16_t kSoftMute = 1U << 9;
 
@@ -60,7 +56,46 @@ Codec& codec() {
   return c;
 }
 
+void writeRegister(std::uint16_t index, std::uint16_t value) {
+  simaudio::codecWillChange();
+  Codec& c = codec();
+  const bool wasMuted = c.muted();
+  ++c.writes;
+  simtrace::Event("codec").unum("reg", index).unum("val", value);
+  if (index == WM8994_CHIPID_ADDR) {
+    c.reset();
+  } else {
+    c.regs[index] = value;
+  }
+  if (c.muted() != wasMuted) simtrace::Event("codec").boolean("mute", c.muted());
+}
+
+// The control interface: 16-bit registers, two bytes each, most significant first; a longer
+// write goes on to the next register.
+class ControlPort : public simhal::I2cDevice {
+ public:
+  void write(std::uint16_t reg, const std::uint8_t* data, std::size_t count) override {
+    for (std::size_t i = 0; i + 1 < count; i += 2) {
+      writeRegister(static_cast<std::uint16_t>(reg + i / 2),
+                    static_cast<std::uint16_t>(data[i] << 8 | data[i + 1]));
+    }
+  }
+  void read(std::uint16_t reg, std::uint8_t* out, std::size_t count) override {
+    for (std::size_t i = 0; i + 1 < count; i += 2) {
+      const std::uint16_t v = simcodec::reg(static_cast<std::uint16_t>(reg + i / 2));
+      out[i] = static_cast<std::uint8_t>(v >> 8);
+      out[i + 1] = static_cast<std::uint8_t>(v);
+    }
+  }
+};
+
 }  // namespace
+
+void connect(int bus, const SAI_Block_TypeDef* audioInterface) {
+  static ControlPort port;
+  simhal::attachI2cDevice(bus, kAddress, &port);
+  simaudio::connectPlayback(audioInterface);
+}
 
 std::uint16_t reg(std::uint16_t index) {
   return index == WM8994_CHIPID_ADDR ? WM8994_ID : codec().regs[index];
@@ -70,37 +105,4 @@ bool muted() { return codec().muted(); }
 
 std::uint64_t writeCount() { return codec().writes; }
 
-namespace {
-void (*beforeWrite)() = nullptr;
-}
-
-void setBeforeWrite(void (*listener)()) { beforeWrite = listener; }
-
 }  // namespace simcodec
-
-extern "C" {
-
-void AUDIO_IO_Write(uint8_t Addr, uint16_t Reg, uint16_t Value) {
-  simk::busyWait(simcodec::kWriteNs);
-  if (Addr != simcodec::kAddress) return;
-  if (simcodec::beforeWrite != nullptr) simcodec::beforeWrite();
-  auto& c = simcodec::codec();
-  const bool wasMuted = c.muted();
-  ++c.writes;
-  simtrace::Event("codec").unum("reg", Reg).unum("val", Value);
-  if (Reg == WM8994_CHIPID_ADDR) {
-    c.reset();
-  } else {
-    c.regs[Reg] = Value;
-  }
-  if (c.muted() != wasMuted) simtrace::Event("codec").boolean("mute", c.muted());
-}
-
-uint16_t AUDIO_IO_Read(uint8_t Addr, uint16_t Reg) {
-  simk::busyWait(simcodec::kReadNs);
-  // Nobody answers at another address: the bus reads all ones.
-  if (Addr != simcodec::kAddress) return 0xFFFF;
-  return simcodec::reg(Reg);
-}
-
-}  // extern "C"

@@ -1,6 +1,7 @@
+// The console: the bytes USART1 sends, in lines for the trace, and what each context printed
+// last (the reason a context that stops for good is given). Writing the bytes somewhere is the
+// output's business (the simulator's).
 #include "console.h"
-
-#include <unistd.h>
 
 #include <map>
 
@@ -11,9 +12,8 @@
 namespace {
 
 struct Console {
-  int out = -1;
-  int log = -1;
-  std::string pending;  // bytes not yet written to out/log
+  std::function<void(std::string_view)> output;
+  std::string pending;  // bytes not yet written to the output
   std::string line;     // the current line on the wire
   // What each context printed in its current burst of work (since it last blocked).
   struct Recent {
@@ -29,15 +29,6 @@ Console& con() {
   return c;
 }
 
-void writeAll(int fd, const std::string& s) {
-  size_t done = 0;
-  while (done < s.size()) {
-    const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
-    if (n <= 0) return;
-    done += static_cast<size_t>(n);
-  }
-}
-
 std::string trimLineEnd(std::string s) {
   while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.pop_back();
   return s;
@@ -47,10 +38,9 @@ std::string trimLineEnd(std::string s) {
 
 namespace simconsole {
 
-void setOutputs(int stdoutFd, int logFd) {
+void setOutput(std::function<void(std::string_view)> output) {
   flush();
-  con().out = stdoutFd;
-  con().log = logFd;
+  con().output = std::move(output);
 }
 
 void put(std::uint8_t byte) {
@@ -74,8 +64,7 @@ void put(std::uint8_t byte) {
 void flush(bool final) {
   Console& c = con();
   if (!c.pending.empty()) {
-    if (c.out >= 0) writeAll(c.out, c.pending);
-    if (c.log >= 0) writeAll(c.log, c.pending);
+    if (c.output) c.output(c.pending);
     c.pending.clear();
   }
   if (final && !c.line.empty()) {

@@ -1,15 +1,17 @@
-// The serial console as a person at the other end of USART1 sees it: bytes go to standard
-// output and to the log file as they arrive; each line (up to its line feed, without the
-// line end) goes to the trace as a `console` event.
+// The serial console as a person at the other end of USART1 sees it: the bytes go to the
+// console's output (the simulator's standard output and log file) as they arrive; each line
+// (up to its line feed, without the line end) goes to the trace as a `console` event.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace simconsole {
 
-// -1 switches an output off. The descriptors stay owned by the caller.
-void setOutputs(int stdoutFd, int logFd);
+// Where the bytes go, a line (or what is buffered) at a time; nothing is written without one.
+void setOutput(std::function<void(std::string_view bytes)> output);
 void put(std::uint8_t byte);
 // Writes what is buffered; a line not yet ended goes to the trace too when `final`.
 void flush(bool final = false);

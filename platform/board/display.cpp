@@ -14,12 +14,6 @@ extern "C" {
 LTDC_TypeDef sim_LTDC;
 DMA2D_TypeDef sim_DMA2D;
 QUADSPI_TypeDef sim_QUADSPI;
-SAI_TypeDef sim_SAI2;
-USB_OTG_GlobalTypeDef sim_USB_OTG_FS;
-SPI_TypeDef sim_SPI[7];
-ADC_TypeDef sim_ADC[4];
-DMA_Stream_TypeDef sim_DMA1_Stream[8];
-DMA_Stream_TypeDef sim_DMA2_Stream[8];
 
 QSPI_HandleTypeDef QSPIHandle = {QUADSPI, 0, 0};
 

@@ -1,20 +1,21 @@
 // The controls a person uses: the volume knob, the parents'/power key with its function line,
 // the mono switch and the light sensor.
 //
-// Knob: a quadrature encoder on PC6/PC7 (TIM8 channels 1 and 2). One detent is a full
+// Knob: a quadrature encoder on two timer inputs (PC6/PC7, TIM8 channels 1 and 2, on this
+// board). One detent is a full
 // quadrature cycle: 4 counts when the timer counts the edges of both inputs
 // (TIM_ENCODERMODE_TI12), 2 when it counts one input's. The knob is wired so that clockwise
 // counts up when exactly one of the two inputs is inverted (the firmware inverts channel 2),
 // down otherwise. The counter wraps at the auto-reload value (16 bits). A turn while the timer
 // is not counting in encoder mode is lost, as the edges are on the chip.
 //
-// Key: one key on PG7, low while pressed (a pull-up on the board holds it high otherwise).
-// Its function line PG6 is high for the parents' settings and low for power: the scenario's
-// "parents" key presses the key with PG6 high, the "power" key with PG6 low. With both held,
-// PG6 is high.
+// Key: one key (PG7), low while pressed (a pull-up on the board holds it high otherwise). Its
+// function line (PG6) is high for the parents' settings and low for power: the scenario's
+// "parents" key presses the key with the function line high, the "power" key with it low. With
+// both held, the function line is high.
 //
-// Mono switch: PF6, high = mono. Light sensor: the reading of ADC3 channel 7 (PF9), 0..4095;
-// 800 at power-on (a lit room: full backlight).
+// Mono switch (PF6): high = mono. Light sensor: the reading of an ADC input (ADC3 channel 7,
+// PF9), 0..4095; 800 at power-on (a lit room: full backlight).
 #include "inputs.h"
 
 #include <algorithm>
@@ -27,6 +28,8 @@ namespace {
 constexpr int kDefaultLight = 800;
 
 struct Controls {
+  ControlLines lines;
+  bool connected = false;
   bool parents = false;
   bool power = false;
   bool mono = false;
@@ -38,17 +41,30 @@ Controls& controls() {
   return c;
 }
 
+// Puts the keys' and the switch's levels on their lines.
+void applyLevels() {
+  const Controls& c = controls();
+  if (!c.connected) return;
+  const ControlLines& l = c.lines;
+  simhal::setInputLevel(l.key.port, l.key.pin, !(c.parents || c.power));
+  simhal::setInputLevel(l.keyFunction.port, l.keyFunction.pin, c.parents);
+  simhal::setInputLevel(l.mono.port, l.mono.pin, c.mono);
+}
+
 }  // namespace
 
-void connectControls() {
-  const Controls& c = controls();
-  simhal::setInputLevel(6, 7, !(c.parents || c.power));  // PG7: the key, low while pressed
-  simhal::setInputLevel(6, 6, c.parents);                // PG6: its function
-  simhal::setInputLevel(5, 6, c.mono);                   // PF6: mono switch
+void connectControls(const ControlLines& lines) {
+  Controls& c = controls();
+  c.lines = lines;
+  c.connected = true;
+  applyLevels();
+  simhal::attachAdcInput(lines.lightAdc, lines.lightChannel,
+                         [] { return static_cast<std::uint32_t>(controls().light); });
 }
 
 void turn(int detents) {
-  TIM_TypeDef* tim = TIM8;
+  TIM_TypeDef* tim = controls().lines.encoder;
+  if (tim == nullptr) return;
   const uint32_t sms = tim->SMCR & TIM_SMCR_SMS;
   if ((tim->CR1 & TIM_CR1_CEN) == 0 || sms < TIM_ENCODERMODE_TI1 || sms > TIM_ENCODERMODE_TI12) {
     return;
@@ -63,14 +79,14 @@ void turn(int detents) {
 
 void setKey(Key key, bool down) {
   (key == Key::Parents ? controls().parents : controls().power) = down;
-  connectControls();
+  applyLevels();
 }
 
 bool keyDown(Key key) { return key == Key::Parents ? controls().parents : controls().power; }
 
 void setMono(bool on) {
   controls().mono = on;
-  connectControls();
+  applyLevels();
 }
 
 bool mono() { return controls().mono; }

@@ -1,4 +1,4 @@
-// Serial SRAM, 23LC1024 style (Microchip DS25142): 128 KiB on SPI mode 0 or 3, MSB first,
+// Serial SRAM in the style of Microchip's 23LC1024: 128 KiB on SPI mode 0 or 3, MSB first,
 // chip select active low.
 //
 // A transfer starts when chip select goes low: an instruction byte, then for READ (0x03) and
@@ -18,19 +18,13 @@
 //
 // Simplified: the dual and quad instructions (EDIO, EQIO, RSTIO) and unknown instructions are
 // accepted and ignored for the rest of the transfer. The mode register returns to sequential
-// at every power-on, while the array keeps its content (from the `--sram` file). Timing is
-// the SPI controller's (platform/hal/spi.cpp); the chip adds none.
+// at every power-on, while the array keeps its content (the simulator loads it from the
+// `--sram` file before the firmware starts). A transfer starts at a falling edge of chip
+// select: the chip is deselected at power-on until the line first goes low. Timing is the SPI
+// controller's (platform/hal/spi.cpp); the chip adds none.
 #include "sram.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <vector>
 
 #include "simhal.h"
 #include "simspi.h"
@@ -52,7 +46,6 @@ struct Chip {
   int addressBytes = 0;
   std::uint32_t address = 0;
   std::uint32_t dataBytes = 0;
-  bool connected = false;
 
   Chip() { memory.fill(kBlank); }
 };
@@ -136,69 +129,12 @@ void chipSelect(bool high) {
   c.phase = Phase::Deselected;
 }
 
-std::string describe(const std::string& path, const char* what) {
-  return path + ": " + what + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
-}
-
-bool writeWhole(const std::string& path, const std::uint8_t* data, std::string& error) {
-  const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  errno = 0;
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (f == nullptr) {
-    error = describe(path, "cannot write the SRAM file");
-    return false;
-  }
-  bool ok = std::fwrite(data, 1, kSize, f) == kSize;
-  ok = std::fflush(f) == 0 && ok;
-  ok = ::fsync(::fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    error = describe(path, "cannot write the SRAM file");
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Reads the whole file into `out` after checking its size.
-bool readWhole(const std::string& path, std::uint8_t* out, std::string& error) {
-  errno = 0;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    error = describe(path, "cannot read the SRAM file");
-    return false;
-  }
-  errno = 0;
-  if (!S_ISREG(st.st_mode)) {
-    error = describe(path, "the SRAM file is not a regular file");
-    return false;
-  }
-  if (static_cast<std::size_t>(st.st_size) != kSize) {
-    error =
-        path + ": the SRAM file must be exactly 131072 bytes, not " + std::to_string(st.st_size);
-    return false;
-  }
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    error = describe(path, "cannot read the SRAM file");
-    return false;
-  }
-  const bool ok = std::fread(out, 1, kSize, f) == kSize;
-  std::fclose(f);
-  if (!ok) error = describe(path, "cannot read the SRAM file");
-  return ok;
-}
-
 }  // namespace
 
-void connect() {
-  Chip& c = chip();
-  if (c.connected) return;
-  c.connected = true;
-  simhal::setQuiet(0, 8);  // the chip reports its transfers itself
-  c.phase = simhal::pinLevel(0, 8) ? Phase::Deselected : Phase::Instruction;
-  simhal::onOutputChange(0, 8, &chipSelect);
-  simhal::attachSpiDevice(SPI2, &clockByte);
+void connect(const SPI_TypeDef* spi, simhal::Line select) {
+  simhal::setQuiet(select.port, select.pin);  // the chip reports its transfers itself
+  simhal::onOutputChange(select.port, select.pin, &chipSelect);
+  simhal::attachSpiDevice(spi, &clockByte);
 }
 
 void read(std::uint32_t address, void* out, std::size_t length) {
@@ -214,35 +150,5 @@ void write(std::uint32_t address, const void* data, std::size_t length) {
 void fill(std::uint8_t value) { chip().memory.fill(value); }
 
 std::uint8_t modeRegister() { return chip().mode; }
-
-bool prepareFile(const std::string& path, std::string& error) {
-  errno = 0;
-  if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
-    std::vector<std::uint8_t> blank(kSize, kBlank);
-    return writeWhole(path, blank.data(), error);
-  }
-  std::vector<std::uint8_t> content(kSize);
-  if (!readWhole(path, content.data(), error)) return false;
-  // The write-back goes through a temporary file beside it and a rename.
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (folder.empty()) folder = ".";
-  errno = 0;
-  if (::access(path.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0) {
-    error = describe(path, "cannot write the SRAM file");
-    return false;
-  }
-  return true;
-}
-
-bool loadFile(const std::string& path, std::string& error) {
-  std::vector<std::uint8_t> content(kSize);
-  if (!readWhole(path, content.data(), error)) return false;
-  write(0, content.data(), kSize);
-  return true;
-}
-
-bool saveFile(const std::string& path, std::string& error) {
-  return writeWhole(path, chip().memory.data(), error);
-}
 
 }  // namespace simsram

@@ -1,19 +1,20 @@
-// The WS2811 chain: three LEDs in a row on one data line (PB4, TIM3 channel 1 as alternate
-// function 2).
+// The WS2811 chain: three LEDs in a row on one data line (PB4 on this board, driven by TIM3
+// channel 1 as its alternate function 2).
 //
 // Each LED takes the first 24 bits it receives after a reset and passes the rest on; a line
 // held low for 50 us or more is a reset, at which every LED that has received its 24 bits
 // shows them. Bits arrive most significant first in the order blue, red, green (the wiring of
-// this board; the data sheet's order is red, green, blue).
+// this board; the chip's own order is red, green, blue).
 //
-// A bit is one high pulse: the chain runs in the data sheet's fast mode (0 = 0.25 us high,
+// A bit is one high pulse: the chain runs in the WS2811's fast mode (0 = 0.25 us high,
 // 1 = 0.6 us high), and a pulse longer than the middle, 0.425 us, is a 1. With the firmware's
 // 1.81 us bit period its 0.30 us and 0.80 us pulses decode as 0 and 1. (Half the bit period,
 // 0.905 us, would not do as the threshold: it would read the 0.80 us pulse as a 0.)
 //
 // Simplifications: only the bursts the timer sends are decoded; between bursts the line is not
 // watched (the firmware holds it high there), so bits after a burst's last reset wait for the
-// next reset. When PB4 is not switched to the timer during a burst, the chain receives nothing.
+// next reset. When the data line is not switched to the timer during a burst, the chain
+// receives nothing.
 // After each burst the `leds` event gives the colours shown.
 #include "ws2811_chain.h"
 
@@ -31,6 +32,7 @@ constexpr int kBitsPerLed = 24;
 constexpr std::size_t kChainBits = kLeds * kBitsPerLed;
 
 struct Chain {
+  simhal::Line data{-1, 0};
   std::array<Rgb, kLeds> shown{};
   std::vector<bool> bits;  // received since the last reset
   unsigned bursts = 0;
@@ -76,14 +78,13 @@ void traceColours(const Chain& c) {
   simtrace::Event("leds").raw("rgb", rgb);
 }
 
-}  // namespace
-
 void receive(const simhal::PwmBurst& burst) {
   Chain& c = chain();
   ++c.bursts;
   c.last = burst.highClocks;
-  // PB4 carries the timer's output only as alternate function.
-  if (simhal::pinMode(1, 4) == simhal::PinMode::Alternate && burst.clockHz != 0) {
+  // The data line carries the timer's output only as alternate function.
+  if (c.data.port >= 0 && simhal::pinMode(c.data.port, c.data.pin) == simhal::PinMode::Alternate &&
+      burst.clockHz != 0) {
     const auto ps = [&](std::uint64_t clocks) { return clocks * 1000000000000ULL / burst.clockHz; };
     const simk::Time periodPs = ps(burst.periodClocks);
     simk::Time lowPs = 0;  // the line's low time since the last pulse
@@ -103,6 +104,13 @@ void receive(const simhal::PwmBurst& burst) {
     if (lowPs >= kResetNs * 1000) latch(c);
   }
   traceColours(c);
+}
+
+}  // namespace
+
+void connect(const TIM_TypeDef* tim, unsigned channel, simhal::Line data) {
+  chain().data = data;
+  simhal::attachPwmOutput(tim, channel, &receive);
 }
 
 std::array<Rgb, kLeds> colours() { return chain().shown; }

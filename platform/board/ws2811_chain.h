@@ -1,10 +1,11 @@
-// The chain of three WS2811 RGB LEDs on PB4, fed by TIM3 channel 1 in PWM mode.
+// The chain of three WS2811 RGB LEDs on one data line, fed by a timer channel in PWM mode.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
+#include "simhal.h"
 #include "simtim.h"
 
 namespace simws2811 {
@@ -16,9 +17,11 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-// From the timer model: the waveform of one burst on TIM3 channel 1. Decodes it, latches the
-// colours and writes the `leds` trace event.
-void receive(const simhal::PwmBurst& burst);
+// Puts the chain's data line `data` on the output of `tim`'s channel (1..4): it decodes each
+// burst the channel sends while the line is switched to the timer (alternate function),
+// latches the colours and writes the `leds` trace event. Called once at power-on by the
+// board's wiring.
+void connect(const TIM_TypeDef* tim, unsigned channel, simhal::Line data);
 
 // ---- test backdoor
 // The colours the LEDs show (all off at power-on).

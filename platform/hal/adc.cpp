@@ -8,14 +8,19 @@
 // compared with a conversion). Before the first conversion has finished the data register
 // reads 0, its reset value.
 //
-// Inputs: ADC3 channel 7 (PF9) is the light sensor; every other channel reads 0.
-// Simplifications: scan sequences, injected channels, interrupts, DMA and the analogue
-// watchdog are not modelled; a single conversion takes its input when it is first read.
+// Inputs: what the board's wiring attaches to a converter's channel (attachAdcInput); every
+// other channel reads 0. Simplifications: scan sequences, injected channels, interrupts, DMA and
+// the analogue watchdog are not modelled; a single conversion takes its input when it is first
+// read.
 #include <array>
+#include <functional>
 
-#include "inputs.h"
 #include "simhal.h"
 #include "simkernel.h"
+
+extern "C" {
+ADC_TypeDef sim_ADC[4];
+}
 
 namespace {
 
@@ -32,6 +37,12 @@ struct Converter {
 std::array<Converter, 4>& converters() {
   static std::array<Converter, 4> c;
   return c;
+}
+
+// The sources on each converter's 19 channels.
+std::array<std::array<std::function<uint32_t()>, 19>, 4>& inputs() {
+  static std::array<std::array<std::function<uint32_t()>, 19>, 4> in;
+  return in;
 }
 
 int indexOf(const ADC_TypeDef* adc) { return static_cast<int>(adc - sim_ADC); }
@@ -60,8 +71,9 @@ simk::Time conversionNs(const ADC_HandleTypeDef* h, const Converter& c) {
 
 // The 12-bit level at an input.
 uint32_t inputLevel(int adc, uint32_t channel) {
-  if (adc == 3 && channel == ADC_CHANNEL_7) return static_cast<uint32_t>(simboard::light());
-  return 0;
+  if (channel > ADC_CHANNEL_18 || !inputs()[adc][channel]) return 0;
+  const uint32_t level = inputs()[adc][channel]();
+  return level > 4095 ? 4095 : level;
 }
 
 uint32_t result(const ADC_HandleTypeDef* h, uint32_t level) {
@@ -72,6 +84,15 @@ uint32_t result(const ADC_HandleTypeDef* h, uint32_t level) {
 }
 
 }  // namespace
+
+namespace simhal {
+
+void attachAdcInput(const ADC_TypeDef* adc, uint32_t channel, std::function<uint32_t()> level) {
+  const int i = indexOf(adc);
+  if (i >= 1 && i <= 3 && channel <= ADC_CHANNEL_18) inputs()[i][channel] = std::move(level);
+}
+
+}  // namespace simhal
 
 extern "C" {
 

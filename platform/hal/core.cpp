@@ -5,9 +5,9 @@
 // Simplification: interrupts are delivered whole, never nested, and masking (BASEPRI,
 // PRIMASK) is recorded but not applied, since handlers only run between task switches.
 #include <cstdio>
+#include <functional>
 #include <string>
 
-#include "console.h"
 #include "simhal.h"
 #include "simkernel.h"
 #include "stm32f7xx_hal.h"
@@ -26,12 +26,13 @@ uint32_t uwTickPrio = 16;  // no tick priority set yet
   X(SysTick_Handler)                                                                             \
   X(TIM6_DAC_IRQHandler)                                                                         \
   X(TIM7_IRQHandler)                                                                             \
-  X(LTDC_IRQHandler) X(DMA2D_IRQHandler) X(QUADSPI_IRQHandler) X(DMA2_Stream4_IRQHandler)        \
-      X(DMA2_Stream7_IRQHandler) X(EXTI9_5_IRQHandler) X(OTG_FS_IRQHandler) X(USART1_IRQHandler) \
-          X(DMA1_Stream4_IRQHandler) X(TIM4_IRQHandler) X(ETH_IRQHandler) X(ADC_IRQHandler)      \
-              X(SPI2_IRQHandler) X(TIM3_IRQHandler) X(TIM8_CC_IRQHandler) X(HardFault_Handler)   \
-                  X(MemManage_Handler) X(BusFault_Handler) X(UsageFault_Handler)                 \
-                      X(DebugMon_Handler)
+  X(LTDC_IRQHandler)                                                                             \
+  X(DMA2D_IRQHandler)                                                                            \
+  X(QUADSPI_IRQHandler) X(DMA2_Stream4_IRQHandler) X(DMA2_Stream7_IRQHandler)                    \
+      X(EXTI9_5_IRQHandler) X(OTG_FS_IRQHandler) X(USART1_IRQHandler) X(DMA1_Stream4_IRQHandler) \
+          X(TIM4_IRQHandler) X(ETH_IRQHandler) X(ADC_IRQHandler) X(SPI2_IRQHandler)              \
+              X(TIM3_IRQHandler) X(TIM8_CC_IRQHandler) X(HardFault_Handler) X(MemManage_Handler) \
+                  X(BusFault_Handler) X(UsageFault_Handler) X(DebugMon_Handler)
 
 extern "C" {
 #define SIM_DECLARE(name) void name(void) __attribute__((weak));
@@ -97,6 +98,11 @@ SysTickModel& systick() {
 
 volatile std::uint32_t uwTick = 0;
 
+std::function<std::string()>& sleepReason() {
+  static std::function<std::string()> describe;
+  return describe;
+}
+
 void deliver(IRQn_Type irq) {
   Handler h = handlerOf(irq);
   if (h == nullptr) {
@@ -110,6 +116,8 @@ void deliver(IRQn_Type irq) {
 }  // namespace
 
 namespace simhal {
+
+void setSleepReason(std::function<std::string()> describe) { sleepReason() = std::move(describe); }
 
 int irqPriority(IRQn_Type irq) { return nvic().priority[slot(irq)]; }
 
@@ -133,8 +141,8 @@ extern "C" {
 
 void __WFI(void) {
   // Every endless loop of the application sleeps here: the context stops for good.
-  const std::string last = simconsole::lastTextOf(simk::contextName());
-  simk::halt(last.empty() ? "spin" : last.c_str());
+  const std::string reason = sleepReason() ? sleepReason()() : std::string();
+  simk::halt(reason.empty() ? "spin" : reason.c_str());
 }
 void __NOP(void) {}
 void __DSB(void) {}

@@ -13,6 +13,8 @@
 extern "C" {
 DMA_TypeDef sim_DMA1;
 DMA_TypeDef sim_DMA2;
+DMA_Stream_TypeDef sim_DMA1_Stream[8];
+DMA_Stream_TypeDef sim_DMA2_Stream[8];
 }
 
 namespace {
@@ -92,6 +94,16 @@ IRQn_Type dmaIrq(const DMA_Stream_TypeDef* stream) {
   }
   if (r.index <= 4) return static_cast<IRQn_Type>(DMA2_Stream0_IRQn + r.index);
   return static_cast<IRQn_Type>(DMA2_Stream5_IRQn + (r.index - 5));
+}
+
+const char* dmaName(const DMA_Stream_TypeDef* stream) {
+  static const char* const kNames[16] = {
+      "DMA1_Stream0", "DMA1_Stream1", "DMA1_Stream2", "DMA1_Stream3",
+      "DMA1_Stream4", "DMA1_Stream5", "DMA1_Stream6", "DMA1_Stream7",
+      "DMA2_Stream0", "DMA2_Stream1", "DMA2_Stream2", "DMA2_Stream3",
+      "DMA2_Stream4", "DMA2_Stream5", "DMA2_Stream6", "DMA2_Stream7"};
+  const StreamRef r = lookUp(stream);
+  return r.index < 0 ? "DMA?" : kNames[slotOf(r)];
 }
 
 void dmaTransferComplete(DMA_HandleTypeDef* hdma) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "inputs.h"
+#include "runtime_heap.h"
 #include "simhal.h"
 #include "trace.h"
 
@@ -112,6 +112,7 @@ void setInputLevel(int port, int pin, bool high) {
 }
 
 void onOutputChange(int port, int pin, std::function<void(bool)> listener) {
+  simruntime::HostScope host;  // the board's bookkeeping, whichever thread wires it
   pins()[port][pin].listeners.push_back(std::move(listener));
 }
 
@@ -146,8 +147,6 @@ void HAL_GPIO_Init(GPIO_TypeDef* port, GPIO_InitTypeDef* init) {
     p.pull = init->Pull;
   }
   refreshRegisters(idx);
-  // The key, its function line and the mono switch hang on ports F and G.
-  if ((idx == 5 || idx == 6) && init->Mode == GPIO_MODE_INPUT) simboard::connectControls();
 }
 
 void HAL_GPIO_DeInit(GPIO_TypeDef* port, uint32_t mask) {

@@ -1,16 +1,16 @@
-// Serial audio interface: SAI2 block A sending to the codec, fed by its transmit DMA stream
-// (DMA2 stream 4 on this board) in circular mode.
+// Serial audio interface: SAI2 block A sending to the device on its data lines (simsai.h),
+// fed by its transmit DMA stream in circular mode.
 //
 // A transmission sends one audio frame per period of the block's audio frequency (the
 // frequency given to HAL_SAI_Init; set again while sending, the block carries on at the new
 // one from that moment). Each frame takes one 16-bit item from the DMA's buffer for every
-// active slot; the codec plays slots 0 and 2 as left and right (a slot not sent plays as 0).
+// active slot; slots 0 and 2 go to the receiver as left and right (a slot not sent is 0).
 // The DMA reads a half of its buffer when it starts on it, through the data-cache model:
 // lines written after their last clean are reported as a `cache` violation in the trace, and
 // the frames are what memory held. When the last frame of a half has gone, the DMA raises
 // its half-transfer (first half) or transfer-complete (second half) interrupt and goes on
-// with the other half; in circular mode it never stops by itself. Frames go to the codec's
-// playback path (audio_path.h) as they are due, in virtual time; `audio` trace events mark
+// with the other half; in circular mode it never stops by itself. Frames go to the receiver
+// the board's wiring attached as they are due, in virtual time; `audio` trace events mark
 // each start (with the rate; a rate change while sending is a new start) and stop.
 //
 // Simplifications: the frequency is exact (the chip's audio PLL only approximates 44.1 kHz
@@ -20,15 +20,16 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_path.h"
 #include "runtime_heap.h"
 #include "simcache.h"
 #include "simdma.h"
 #include "simhal.h"
 #include "simkernel.h"
+#include "simsai.h"
 #include "trace.h"
 
 extern "C" {
+SAI_TypeDef sim_SAI2;
 SAI_Block_TypeDef sim_SAI2_Block_A;
 SAI_Block_TypeDef sim_SAI2_Block_B;
 }
@@ -36,6 +37,7 @@ SAI_Block_TypeDef sim_SAI2_Block_B;
 namespace {
 
 struct Link {
+  simhal::SaiReceiver* receiver = nullptr;
   SAI_HandleTypeDef* hsai = nullptr;
   bool sending = false;
   const std::uint8_t* buffer = nullptr;
@@ -73,7 +75,7 @@ void emitUpTo(Link& l, simk::Time t) {
   const std::uint64_t halfEnd = l.halfStart + l.halfFrames;
   if (due > halfEnd) due = halfEnd;
   if (due <= l.pos) return;
-  simaudio::framesSent(&l.half[(l.pos - l.halfStart) * 2], due - l.pos);
+  if (l.receiver != nullptr) l.receiver->frames(&l.half[(l.pos - l.halfStart) * 2], due - l.pos);
   l.pos = due;
 }
 
@@ -88,7 +90,7 @@ void readHalf(Link& l) {
   if (stale != 0) {
     simtrace::Event("cache")
         .str("violation", "DMA read of lines not cleaned since they were written")
-        .str("by", "DMA2_Stream4")
+        .str("by", simhal::dmaName(l.hsai->hdmatx->Instance))
         .unum("half", static_cast<std::uint64_t>(l.halfIndex))
         .unum("bytes", bytes)
         .unum("lines", stale);
@@ -113,7 +115,7 @@ void stopSending(Link& l) {
   if (l.boundary != 0) simk::cancel(l.boundary);
   l.boundary = 0;
   l.sending = false;
-  simaudio::linkStop();
+  if (l.receiver != nullptr) l.receiver->linkStop();
   simtrace::Event("audio").str("state", "stop").unum("rate", l.rate);
 }
 
@@ -142,7 +144,8 @@ void atBoundary() {
 void scheduleBoundary(Link& l) {
   if (l.rate == 0 || l.halfFrames == 0) return;
   const simk::Time at = l.segStart + spanOf(l.halfStart + l.halfFrames - l.segPos, l.rate);
-  l.boundary = simk::schedule(at, simhal::irqPriority(DMA2_Stream4_IRQn), atBoundary);
+  const IRQn_Type irq = simhal::dmaIrq(l.hsai->hdmatx->Instance);
+  l.boundary = simk::schedule(at, simhal::irqPriority(irq), atBoundary);
 }
 
 void takeSettings(Link& l, const SAI_HandleTypeDef* hsai) {
@@ -165,6 +168,19 @@ void dmaError(DMA_HandleTypeDef* hdma) {
 }
 
 }  // namespace
+
+namespace simhal {
+
+void attachSaiReceiver(const SAI_Block_TypeDef* block, SaiReceiver* receiver) {
+  // Only block A transmits on this model.
+  if (block == SAI2_Block_A) link().receiver = receiver;
+}
+
+void saiCatchUp(const SAI_Block_TypeDef* block) {
+  if (block == SAI2_Block_A) emitUpTo(link(), simk::now());
+}
+
+}  // namespace simhal
 
 extern "C" {
 
@@ -196,7 +212,7 @@ HAL_StatusTypeDef HAL_SAI_Init(SAI_HandleTypeDef* hsai) {
         l.rate = rate;
         l.segStart = simk::now();
         l.segPos = l.pos;
-        simaudio::linkStart(l.segStart, rate);
+        if (l.receiver != nullptr) l.receiver->linkStart(l.segStart, rate);
         simtrace::Event("audio").str("state", "start").unum("rate", rate);
         scheduleBoundary(l);
       }
@@ -251,8 +267,7 @@ HAL_StatusTypeDef HAL_SAI_Transmit_DMA(SAI_HandleTypeDef* hsai, uint8_t* pData, 
   l.halfIndex = 0;
   l.halfStart = 0;
   l.sending = true;
-  simaudio::setCatchUp([] { emitUpTo(link(), simk::now()); });
-  simaudio::linkStart(l.segStart, l.rate);
+  if (l.receiver != nullptr) l.receiver->linkStart(l.segStart, l.rate);
   simtrace::Event("audio").str("state", "start").unum("rate", l.rate);
   readHalf(l);
   scheduleBoundary(l);

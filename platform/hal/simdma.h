@@ -22,5 +22,7 @@ void dmaTransferComplete(DMA_HandleTypeDef* hdma);
 void dmaHalfTransfer(DMA_HandleTypeDef* hdma);
 // The stream's interrupt line.
 IRQn_Type dmaIrq(const DMA_Stream_TypeDef* stream);
+// The stream's name, "DMA2_Stream4"; "DMA?" for an address that is no stream.
+const char* dmaName(const DMA_Stream_TypeDef* stream);
 
 }  // namespace simhal

@@ -1,5 +1,7 @@
-// The chip's side of the simulated board for the other models, the simulator and tests:
-// interrupt raising, GPIO levels and listeners, the record of set-up calls, clocks.
+// The chip's side of the simulated board for the device models, the simulator and tests:
+// interrupt raising, GPIO levels and listeners, the record of set-up calls, clocks, and the
+// attach points where the board's wiring (platform/board/wiring.cpp) connects its devices.
+// Nothing here knows which device sits where.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,12 @@ simk::EventId scheduleIrq(simk::Time at, IRQn_Type irq);
 // ---- GPIO: port 0 = A .. 10 = K
 enum class PinMode : std::uint8_t { Input, Output, Alternate, Analog };
 int portIndex(const GPIO_TypeDef* port);
+// One GPIO line of the chip, as the board's wiring names it: line(GPIOA, 8) is PA8.
+struct Line {
+  int port = 0;
+  int pin = 0;
+};
+inline Line line(const GPIO_TypeDef* port, int pin) { return {portIndex(port), pin}; }
 bool pinLevel(int port, int pin);
 PinMode pinMode(int port, int pin);
 // Level driven from outside onto an input pin (keys, switches): the board's backdoor.
@@ -51,7 +59,19 @@ std::uint32_t pclk2();
 // bus is divided.
 std::uint32_t timerClock(const TIM_TypeDef* tim);
 
-// ---- console: the bytes USART1 sends
-void setConsoleSink(std::function<void(std::uint8_t)> sink);
+// ---- analogue inputs
+// The level at an ADC input, 12 bits (0..4095), read when a conversion's result is taken. An
+// input without a source reads 0.
+void attachAdcInput(const ADC_TypeDef* adc, std::uint32_t channel,
+                    std::function<std::uint32_t()> level);
+
+// ---- serial lines
+// Gets every byte the USART sends, when its stop bit has gone; replaces the receiver there.
+void attachUartReceiver(const USART_TypeDef* uart, std::function<void(std::uint8_t)> receiver);
+
+// ---- sleeping for good
+// A context that sleeps in __WFI() with nothing left to wake it stops for good; `describe`
+// gives the reason the trace records for it (empty: "spin").
+void setSleepReason(std::function<std::string()> describe);
 
 }  // namespace simhal

@@ -22,7 +22,10 @@
 #include "simhal.h"
 #include "simkernel.h"
 #include "simspi.h"
-#include "sram.h"
+
+extern "C" {
+SPI_TypeDef sim_SPI[7];
+}
 
 namespace {
 
@@ -114,8 +117,6 @@ HAL_StatusTypeDef HAL_SPI_Init(SPI_HandleTypeDef* hspi) {
   hspi->Instance->CR2 = in.DataSize | in.TIMode | in.NSSPMode | (in.NSS >> 16);
   hspi->ErrorCode = HAL_SPI_ERROR_NONE;
   hspi->State = HAL_SPI_STATE_READY;
-  // The board's wiring: the serial SRAM sits on SPI2.
-  if (hspi->Instance == SPI2) simsram::connect();
   return HAL_OK;
 }
 

@@ -1,14 +1,15 @@
 // Basic timers with update interrupts: the period follows prescaler, auto-reload and the
-// timer clock of the bus. A timer whose handler only keeps state (the run-time statistics
-// counter at 100 kHz, the backlight dimmer at 100 kHz) may be run in batches: its interrupt
-// is raised `batch` times in a row once every `batch` periods, which leaves the state right at
-// each batch and costs no scheduling in between. Every update is counted, so that a model
-// can tell the updates of a batch apart (simtim.h).
+// timer clock of the bus. A timer whose handler only keeps state may be run in batches (the
+// board says which, batchTimerUpdates): its interrupt is raised `batch` times in a row once
+// every `batch` periods, which leaves the state right at each batch and costs no scheduling in
+// between. Every update is counted, so that a model can tell the updates of a batch apart
+// (simtim.h).
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
 
-#include "backlight.h"
+#include "runtime_heap.h"
 #include "simhal.h"
 #include "simkernel.h"
 #include "simtim.h"
@@ -24,6 +25,8 @@ struct TimerModel {
   unsigned batch = 1;
   std::uint64_t updates = 0;
   std::vector<std::function<void()>> batchListeners;
+  std::vector<std::function<void()>> startListeners;
+  std::function<unsigned(simk::Time)> batchFor;
 };
 
 std::array<TimerModel, 15>& timers() {
@@ -44,16 +47,6 @@ IRQn_Type updateIrq(int index) {
   }
 }
 
-// Timers whose update handler only keeps state. TIM7 counts run time. TIM4 dims the
-// backlight: its handler counts 512 updates to a dimming period and switches PK3 at two of
-// them, so a batch of 512 updates holds exactly one dimming period and the backlight model's
-// duty, measured over each batch, is exact.
-unsigned batchFor(int index, simk::Time period) {
-  if (index == 7 && period < 100 * simk::kUs) return static_cast<unsigned>(simk::kMs / period);
-  if (index == 4 && period < 100 * simk::kUs) return 512;
-  return 1;
-}
-
 }  // namespace
 
 namespace simhal {
@@ -65,8 +58,19 @@ bool timerUpdating(const TIM_TypeDef* tim) {
          (tim->DIER & TIM_DIER_UIE) != 0;
 }
 
+// Listeners are the board's bookkeeping, whichever thread wires them.
 void onTimerBatch(const TIM_TypeDef* tim, std::function<void()> listener) {
+  simruntime::HostScope host;
   timers()[indexOf(tim)].batchListeners.push_back(std::move(listener));
+}
+
+void onTimerStart(const TIM_TypeDef* tim, std::function<void()> listener) {
+  simruntime::HostScope host;
+  timers()[indexOf(tim)].startListeners.push_back(std::move(listener));
+}
+
+void batchTimerUpdates(const TIM_TypeDef* tim, std::function<unsigned(simk::Time period)> batch) {
+  timers()[indexOf(tim)].batchFor = std::move(batch);
 }
 
 }  // namespace simhal
@@ -103,10 +107,9 @@ static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
       static_cast<std::uint64_t>(tim->PSC + 1) * static_cast<std::uint64_t>(tim->ARR + 1);
   const simk::Time period = counts * simk::kS / simhal::timerClock(tim);
   TimerModel& m = timers()[idx];
-  m.batch = batchFor(idx, period);
+  m.batch = m.batchFor ? std::max(1U, m.batchFor(period)) : 1U;
   const IRQn_Type irq = updateIrq(idx);
-  // TIM4's interrupt switches the backlight line: its model measures from now on.
-  if (idx == 4) simbacklight::connect();
+  for (auto& listener : m.startListeners) listener();
   m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(irq), false,
                  [tim, irq, &m] {
                    for (unsigned i = 0; i < m.batch; ++i) {

@@ -3,8 +3,8 @@
 // PWM with DMA: each timer period one compare value moves from memory to the channel's
 // compare register; the pin is high for that many timer clocks (PWM mode 1, active high;
 // mode 2 and active low invert it). The burst ends after its items' periods: the DMA stream's
-// transfer completes and raises its interrupt. The pin's waveform goes to the device wired to
-// it: TIM3 channel 1 (PB4) drives the WS2811 chain.
+// transfer completes and raises its interrupt. The pin's waveform goes to the device the
+// board's wiring put on that channel (attachPwmOutput).
 //
 // The request of a timer channel reaches a DMA stream only on the stream and channel the chip
 // wires it to (TIM3 channel 1: DMA1 stream 4, channel 5); on any other stream nothing moves
@@ -16,12 +16,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "simdma.h"
 #include "simhal.h"
 #include "simkernel.h"
 #include "simtim.h"
-#include "ws2811_chain.h"
 
 namespace {
 
@@ -40,6 +40,12 @@ struct Burst {
 std::array<std::array<Burst, 4>, 15>& bursts() {
   static std::array<std::array<Burst, 4>, 15> b;
   return b;
+}
+
+// The device on each channel's pin.
+std::array<std::array<std::function<void(const simhal::PwmBurst&)>, 4>, 15>& outputs() {
+  static std::array<std::array<std::function<void(const simhal::PwmBurst&)>, 4>, 15> o;
+  return o;
 }
 
 // The pin's high time in one period for compare value `ccr`.
@@ -86,7 +92,8 @@ bool reaches(int timer, unsigned ch, const DMA_Stream_TypeDef* stream) {
 
 // The waveform reaches the device on the channel's pin.
 void deliver(const simhal::PwmBurst& wave) {
-  if (wave.tim == TIM3 && wave.channel == 1) simws2811::receive(wave);
+  auto& device = outputs()[indexOf(wave.tim)][wave.channel - 1];
+  if (device) device(wave);
 }
 
 void finish(int idx, unsigned ch) {
@@ -107,6 +114,18 @@ const char* polarityName(uint32_t p) {
 }
 
 }  // namespace
+
+namespace simhal {
+
+void attachPwmOutput(const TIM_TypeDef* tim, unsigned channel,
+                     std::function<void(const PwmBurst&)> device) {
+  const int idx = indexOf(tim);
+  if (idx >= 0 && idx < 15 && channel >= 1 && channel <= 4) {
+    outputs()[idx][channel - 1] = std::move(device);
+  }
+}
+
+}  // namespace simhal
 
 extern "C" {
 

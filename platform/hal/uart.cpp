@@ -1,7 +1,8 @@
 // USART in polling mode: a transmitted byte occupies the line for ten bit times (start,
 // eight data bits, stop) at the baud rate the divider gives from the bus clock; the sender
 // waits for it, as the vendor library's polling transmit does.
-#include <string>
+#include <array>
+#include <functional>
 
 #include "simhal.h"
 #include "simkernel.h"
@@ -12,9 +13,10 @@ USART_TypeDef sim_USART[9];
 
 namespace {
 
-std::function<void(std::uint8_t)>& sink() {
-  static std::function<void(std::uint8_t)> s;
-  return s;
+// The device at the other end of each line.
+std::array<std::function<void(std::uint8_t)>, 9>& receivers() {
+  static std::array<std::function<void(std::uint8_t)>, 9> r;
+  return r;
 }
 
 int indexOf(const USART_TypeDef* u) { return static_cast<int>(u - sim_USART); }
@@ -26,7 +28,10 @@ std::uint32_t busClock(const USART_TypeDef* u) {
 }  // namespace
 
 namespace simhal {
-void setConsoleSink(std::function<void(std::uint8_t)> s) { sink() = std::move(s); }
+void attachUartReceiver(const USART_TypeDef* uart, std::function<void(std::uint8_t)> receiver) {
+  const int i = indexOf(uart);
+  if (i >= 0 && i < 9) receivers()[i] = std::move(receiver);
+}
 }  // namespace simhal
 
 extern "C" {
@@ -66,9 +71,10 @@ HAL_StatusTypeDef HAL_UART_Transmit(UART_HandleTypeDef* huart, const uint8_t* da
   const simk::Time bitNs =
       static_cast<simk::Time>(huart->Instance->BRR) * simk::kS / (over8 ? 2ULL * clock : clock);
   huart->gState = HAL_UART_STATE_BUSY;
+  const int line = indexOf(huart->Instance);
   for (uint16_t i = 0; i < size; ++i) {
     simk::busyWait(10 * bitNs);
-    if (huart->Instance == USART1 && sink()) sink()(data[i]);
+    if (line >= 0 && line < 9 && receivers()[line]) receivers()[line](data[i]);
   }
   huart->gState = HAL_UART_STATE_READY;
   return HAL_OK;

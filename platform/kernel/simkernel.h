@@ -1,10 +1,11 @@
 // The simulated board's processor: virtual time, the timeline of timed events, interrupt
 // context, the CPU token passed between kernel tasks, halts and the end of a run.
 //
-// Every kernel task is a host thread, but only the holder of the CPU token runs; the token
-// is handed over with one semaphore per task. Virtual time advances only when no task is
-// ready (the idle task runs the timeline) or while a task busy-waits. Events at the same
-// time run in `order` (NVIC priority for interrupts, lower first), then in scheduling order.
+// Every kernel task has a context of its own, but only the holder of the CPU token runs; how
+// the token passes between contexts is the hand-over's business (handover.h). Virtual time
+// advances only when no task is ready (the idle task runs the timeline) or while a task
+// busy-waits. Events at the same time run in `order` (NVIC priority for interrupts, lower
+// first), then in scheduling order.
 #pragma once
 
 #include <cstdint>

@@ -4,7 +4,8 @@
 // boot sector (FAT: bytes per sector; exFAT: the sector-size shift; after an MBR, the first
 // partition's), 512 otherwise. The controller raises its interrupt for connection and
 // disconnection of the port, and for "port enabled" a short while after a port reset. VBUS
-// is the level of PD5 (low = on). Transfers are not modelled at the packet level: the host
+// follows the board's power switch, an active-low line of the chip (connectVbusSwitch; off
+// until the firmware drives the line low). Transfers are not modelled at the packet level: the host
 // library asks the stick directly and the time of the transfer passes in the caller.
 // Simplification: start-of-frame interrupts are not raised; writes are refused.
 #include "stick.h"
@@ -244,11 +245,20 @@ bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count
   return true;
 }
 
+void connectVbusSwitch(simhal::Line line) {
+  simhal::onOutputChange(line.port, line.pin, [](bool high) {
+    port().vbusOn = !high;
+    updatePort();
+  });
+}
+
 }  // namespace simusb
 
 // ---- The controller, as the chip support library presents it.
 
 extern "C" {
+
+USB_OTG_GlobalTypeDef sim_USB_OTG_FS;
 
 __attribute__((weak)) void HAL_HCD_MspInit(HCD_HandleTypeDef*) {}
 __attribute__((weak)) void HAL_HCD_SOF_Callback(HCD_HandleTypeDef*) {}
@@ -265,17 +275,6 @@ HAL_StatusTypeDef HAL_HCD_Init(HCD_HandleTypeDef* hhcd) {
   if (hhcd->State == HAL_HCD_STATE_RESET) {
     hhcd->Lock = HAL_UNLOCKED;
     HAL_HCD_MspInit(hhcd);
-  }
-  // VBUS follows the power switch on PD5: low = on.
-  static bool watching = false;
-  if (!watching) {
-    watching = true;
-    simhal::onOutputChange(3, 5, [](bool high) {
-      simusb::port().vbusOn = !high;
-      simusb::updatePort();
-    });
-    simusb::port().vbusOn =
-        simhal::pinMode(3, 5) == simhal::PinMode::Output && !simhal::pinLevel(3, 5);
   }
   hhcd->State = HAL_HCD_STATE_READY;
   return HAL_OK;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "simhal.h"
 #include "simkernel.h"
 
 namespace simusb {
@@ -34,6 +35,10 @@ struct Identity {
 bool checkImage(const std::string& path, std::string* reason);
 // Reads an identity file; false with "FILE:LINE: what" when it is malformed.
 bool readIdentity(const std::string& path, Identity* identity, std::string* reason);
+
+// The board's wiring: VBUS of the port comes from a power switch driven by `line`, on while the
+// line is low. Called once at power-on.
+void connectVbusSwitch(simhal::Line line);
 
 // The board's backdoor: put a stick in (replacing one that is in) or pull it out.
 void insert(const std::string& path);

@@ -13,8 +13,8 @@
 
 #include "FreeRTOS.h"
 #include "audioSettings.h"
-#include "audio_path.h"
 #include "audio_player.h"
+#include "audio_sinks.h"
 #include "board_clocks.h"
 #include "images.h"
 #include "k_storage.h"

@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "FreeRTOS.h"
-#include "audio_path.h"
+#include "audio_sinks.h"
 #include "board_child.h"
 #include "codec.h"
+#include "codec_path.h"
 #include "process.h"
 #include "stm32746g_discovery_audio.h"
 #include "task.h"

@@ -9,8 +9,8 @@
 
 #include "audioSettings.h"
 #include "audio_board.h"
-#include "audio_path.h"
 #include "audio_player.h"
+#include "codec_path.h"
 #include "mp3/decode_mp3.h"
 #include "process.h"
 #include "runtime_heap.h"

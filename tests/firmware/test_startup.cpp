@@ -11,7 +11,9 @@
 #include "gui/User/modelUserData.h"
 #include "gui/model/Model.hpp"
 #include "gui/model/ModelListener.hpp"
+#include "runtime_heap.h"
 #include "simhal.h"
+#include "simtim.h"
 #include "singleton.h"
 #include "task.h"
 #include "usart1.h"
@@ -55,6 +57,8 @@ TEST(Startup, ThreadTableInCreationOrder) {
     got += line.substr(line.find("\"name\"")) + "\n";
     pos = end + 1;
   }
+  // The threads the device needs, with their priorities and stacks (words), in the order the
+  // start-up creates them.
   std::string expected;
   const struct {
     const char* name;
@@ -75,7 +79,7 @@ TEST(Startup, GuiStartComesOnlyOnceEveryThreadWaits) {
   auto r = boardtest::run(
       [] {
         static std::string line;
-        simhal::setConsoleSink([](uint8_t byte) {
+        simhal::attachUartReceiver(USART1, [](uint8_t byte) {
           simconsole::put(byte);
           if (byte != '\n') {
             line.push_back(static_cast<char>(byte));
@@ -219,6 +223,24 @@ TEST(Model, TakesOneScreenRequestPerFrameAndIgnoresUnknownPages) {
       },
       shortRun(simk::kS));
   EXPECT_EQ(r.notes, "| traurig | main | gluecklich | | \n");
+}
+
+// A main-screen request for root folder N puts the overview on page N / 6 (six folders a
+// page).
+TEST(Model, TheOverviewPageFollowsTheRootFolderSixToAPage) {
+  auto r = boardtest::run(
+      [] {
+        static Model model;
+        PageSelect select;
+        for (uint32_t folder : {0U, 5U, 6U, 11U, 12U, 13U, 255U}) {
+          select.main(folder);
+          model.tick();
+          note(std::to_string(folder) + ":" + std::to_string(model.getSelectedOverviewPage()));
+        }
+        simk::endRun(0, "");
+      },
+      shortRun(simk::kS));
+  EXPECT_EQ(r.notes, "0:0\n5:0\n6:1\n11:1\n12:2\n13:2\n255:42\n");
 }
 
 TEST(Queues, SixUserRequestsWhileTheReceiverIsBusyFiveArriveInOrder) {
@@ -385,6 +407,26 @@ TEST(Startup, BoardIsBroughtUpInOrder) {
       // the main thread: display, graphics, application threads
       "BSP_LCD_Init\nBSP_LCD_Clear colour=0xFF00FF00\n";
   EXPECT_EQ(calls.substr(0, expected.size()), expected);
+}
+
+// A model that starts watching its lines when the firmware starts a timer (the backlight)
+// does so on the firmware's thread: that bookkeeping is the board's memory, not the
+// firmware's heap, and stays out of the heap figures of the trace.
+TEST(Heap, TheBoardsListenersCostTheFirmwaresHeapNothing) {
+  auto r = boardtest::run(
+      [] {
+        simruntime::countThisThread();  // as the firmware's threads are
+        const size_t before = simruntime::runtimeHeapInUse();
+        for (int i = 0; i < 8; ++i) {
+          simhal::onOutputChange(2, 9, [](bool) {});
+          simhal::onTimerBatch(TIM2, [] {});
+          simhal::onTimerStart(TIM2, [] {});
+        }
+        note("grew by " + std::to_string(simruntime::runtimeHeapInUse() - before));
+        simk::endRun(0, "");
+      },
+      shortRun(simk::kS));
+  EXPECT_EQ(r.notes, "grew by 0\n");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "power.h"
 #include "simkernel.h"
 #include "stm32f7xx_hal.h"
+#include "wiring.h"
 
 int firmware_main(void);
 
@@ -35,7 +36,7 @@ inline boardtest::Result firmware(simk::Time duration, const std::function<void(
   o.kernelTick = false;  // the firmware brings its own tick
   return boardtest::run(
       [&] {
-        if (latch) simpower::watchLatch();
+        if (latch) simboard::wirePowerLatch();
         if (prepare) prepare();
         firmware_main();
       },

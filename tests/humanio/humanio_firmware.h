@@ -7,9 +7,9 @@
 #include "FreeRTOS.h"
 #include "audioSettings.h"
 #include "cpp_freertos/semaphore.hpp"
+#include "firmware_board.h"
 #include "gui/User/modelUserData.h"
 #include "humanIo.h"
-#include "firmware_board.h"
 #include "humanio_board.h"
 #include "singleton.h"
 #include "task.h"
@@ -43,7 +43,7 @@ inline boardtest::Result humanIo(const std::function<void(HumanIO&)>& body, simk
       },
       duration,
       [&] {
-        if (latch) simpower::watchLatch();
+        if (latch) simboard::wirePowerLatch();
         guiQueueModelUserEvent = new cpp_freertos::Queue(5, sizeof(ModelUserEvent));
         if (prepare) prepare();
       });

@@ -18,6 +18,8 @@ extern "C" void vAssertCalled(const char*, int) { simk::halt("configAssert"); }
 extern "C" void configureTimerForRunTimeStats(void) {}
 extern "C" unsigned long getRunTimeCounterValue(void) { return 0; }
 extern "C" void SysTick_Handler(void) { HAL_IncTick(); }
+// The clock set-up's failure path.
+extern "C" [[noreturn]] void Error_Handler(void) { simk::halt("ErrorHandler"); }
 
 namespace {
 

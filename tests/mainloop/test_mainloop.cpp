@@ -191,6 +191,28 @@ TEST_F(MainLoop, ForwardOnTheLastTrackEndsTheFolderAndRewindOnTheFirstRestartsIt
   EXPECT_EQ(r.notes, "stored track 0\n");
 }
 
+// From the third track, rewind goes back one track (not to the first), from its start.
+TEST_F(MainLoop, RewindFromALaterTrackPlaysThePreviousOne) {
+  auto r = boardtest::run(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(stick()); });
+        at(2 * simk::kS, [] { send(BTN_PlaybackFolder, 0, 0); });  // A/F1: three tracks
+        at(2200 * simk::kMs, [] { send(BTN_Forward); });
+        at(2400 * simk::kMs, [] { send(BTN_Forward); });
+        at(2600 * simk::kMs, [] { send(BTN_Rewind); });
+        at(2800 * simk::kMs, [] {
+          note("stored track " +
+               std::to_string(Singleton<_AudioSettings>::Instance().getAudioTrackNumber()));
+        });
+        firmware_main();
+      },
+      runFor(3 * simk::kS));
+  EXPECT_EQ(lines(r.console, "play 0:"),
+            "play 0:\\A\\F1\\Track 1.mp3\r\nplay 0:\\A\\F1\\Track 2.mp3\r\n"
+            "play 0:\\A\\F1\\Track 3.mp3\r\nplay 0:\\A\\F1\\Track 2.mp3\r\n");
+  EXPECT_EQ(r.notes, "stored track 1\n");
+}
+
 TEST_F(MainLoop, ResumeOnStartsTheStoredTrackAtItsPositionResumeOffAtTheStart) {
   for (bool resume : {true, false}) {
     auto r = boardtest::run(

@@ -6,8 +6,10 @@
 
 #include "codec.h"
 #include "settings_board.h"
+#include "simi2c.h"
 #include "simkernel.h"
 #include "stm32746g_discovery_audio.h"
+#include "wiring.h"
 
 namespace {
 
@@ -72,7 +74,7 @@ boardtest::Result inMain(std::function<void()> body) {
       o);
 }
 
-TEST(SerialSram, ModesMoveTheAddressAsTheDataSheetSays) {
+TEST(SerialSram, ModesMoveTheAddressAsTheChipDoes) {
   auto r = inMain([] {
     note("power-up mode " + hex(transfer({0x05, 0}), 1));
     // Sequential: through the array, wrapping at its end; the address's upper bits are ignored.
@@ -154,6 +156,47 @@ TEST(Codec, ResetValuesChipIdAndResetByRegisterZero) {
   EXPECT_EQ(busLog(r.trace),
             "codec 0420=0010\nmute 0\ncodec 0422=0010\ncodec 0480=1234\ncodec 0000=0000\n"
             "mute 1\n");
+}
+
+// The codec's control bus is shared (the touch controller joins it): each device answers at
+// its own address, and a transfer started while another one is on the bus fails instead of
+// interleaving with it.
+TEST(ControlBus, DevicesAnswerAtTheirAddressesAndTransfersNeverInterleave) {
+  struct Other : simhal::I2cDevice {
+    void write(uint16_t reg, const uint8_t* data, size_t n) override {
+      note("other: write " + std::to_string(reg) + " " + std::to_string(n) + " at " +
+           std::to_string(simk::now() / simk::kUs) + " us " + std::to_string(data[0]));
+    }
+    void read(uint16_t reg, uint8_t* out, size_t n) override {
+      for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(reg + i);
+    }
+  };
+  auto r = inMain([] {
+    static Other other;
+    simhal::attachI2cDevice(simboard::kControlBus, 0x70, &other);
+    // Half-way through a codec write, an interrupt wants the other device.
+    simk::schedule(200 * simk::kUs, 0, [] {
+      uint8_t b[2];
+      const auto res = simhal::i2cMemRead(simboard::kControlBus, 0x70, 1, 1, b, 2);
+      note(std::string("interrupt: ") + (res == simhal::I2cResult::Busy ? "busy" : "sent"));
+    });
+    AUDIO_IO_Write(AUDIO_I2C_ADDRESS, 0x0480, 0x1234);
+    const uint8_t one = 7;
+    simhal::i2cMemWrite(simboard::kControlBus, 0x70, 0x42, 1, &one, 1);
+    uint8_t b[2];
+    simhal::i2cMemRead(simboard::kControlBus, 0x70, 0x10, 1, b, 2);
+    const simk::Time t0 = simk::now();
+    const uint16_t nobody = AUDIO_IO_Read(0x72, 0);
+    note("read " + std::to_string(b[0]) + "," + std::to_string(b[1]) +
+         "; nobody at 0x72: " + std::to_string(nobody) + " after " +
+         std::to_string((simk::now() - t0) / simk::kUs) + " us");
+  });
+  // 470 us for the codec's write; the other device's write (start, 3 bytes, stop) takes 290 us.
+  EXPECT_EQ(r.notes,
+            "interrupt: busy\nother: write 66 1 at 760 us 7\n"
+            "read 16,17; nobody at 0x72: 65535 after 110 us\n");
+  EXPECT_EQ(busLog(r.trace), "codec 0480=1234\n");
+  EXPECT_NE(r.trace.find(R"("ev":"i2c","bus":3,"addr":112,"error":"busy")"), std::string::npos);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "simhal.h"
 #include "task.h"
 #include "trace.h"
+#include "wiring.h"
 
 namespace boardtest {
 namespace {
@@ -53,8 +54,9 @@ Result run(const std::function<void()>& setup, const Options& options) {
     simk::resetClock(0);
     simtrace::open(trace);
     simtrace::setClock(&simk::now);
-    simconsole::setOutputs(console, -1);
-    simhal::setConsoleSink(&simconsole::put);
+    simconsole::setOutput(
+        [console](std::string_view bytes) { (void)!write(console, bytes.data(), bytes.size()); });
+    simboard::wire();
     simruntime::routeStdoutToFirmware();
     simhal::installFaultHandlers();
     simk::addEndHook([](int) {

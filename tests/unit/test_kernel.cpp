@@ -208,6 +208,28 @@ TEST(Kernel, MessagePutWithoutTimeOutOnAFullQueueGivesUpAfterOneTick) {
   EXPECT_EQ(r.notes, "put 0 at 3\nput 255 at 4\nget 16 value 4660\nget 64 at 9\n");
 }
 
+// Milliseconds become kernel ticks of 2 ms as the CMSIS-RTOS layer does on this kernel
+// (millisec / portTICK_PERIOD_MS, cut down), with at least one tick for a wait that is not 0.
+TEST(Kernel, CmsisMillisecondsBecomeTicksCutDownAndAtLeastOne) {
+  auto r = boardtest::run([] {
+    spawn("t", 2, [] {
+      osMessageQDef(q, 1, uint32_t);
+      osMessageQId id = osMessageCreate(osMessageQ(q), nullptr);
+      for (uint32_t millisec : {1U, 2U, 3U, 5U, 7U, 9U}) {
+        vTaskDelay(1);  // from a tick on
+        const unsigned start = tick();
+        osDelay(millisec);
+        const unsigned delayed = tick();
+        (void)osMessageGet(id, millisec);  // nothing comes
+        note(std::to_string(millisec) + ": " + std::to_string(delayed - start) + " " +
+             std::to_string(tick() - delayed));
+      }
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes, "1: 1 1\n2: 1 1\n3: 1 1\n5: 2 2\n7: 3 3\n9: 4 4\n");
+}
+
 TEST(Kernel, MutexHolderInheritsThePriorityOfItsWaiter) {
   auto r = boardtest::run([] {
     static cpp_freertos::MutexStandard* m = new cpp_freertos::MutexStandard();

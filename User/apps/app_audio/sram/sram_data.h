@@ -36,6 +36,8 @@ constexpr uint16_t SRAM_VERSION = 0xA505;                 // positions in POSITI
 constexpr uint16_t SRAM_VERSION_BYTE_POSITIONS = 0xA504;  // older: positions as byte offsets
 constexpr uint32_t POSITION_UNIT = 8192;
 constexpr uint32_t MAX_POSITION = 0xFFFFu * POSITION_UNIT;
+static_assert(MAX_POSITION >= 512u * 1024 * 1024 - POSITION_UNIT,
+              "a 16-bit field of POSITION_UNIT units reaches 512 MiB");
 
 constexpr uint16_t ROOT_FOLDERS = 256;  // slots per record: root folders ...
 constexpr uint8_t AUDIO_FOLDERS = 16;   // ... times subfolders
