@@ -81,7 +81,7 @@ std::vector<Run> runs(const std::string& trace) {
   return out;
 }
 
-// A tone track of `seconds` (different every call), as lame makes it.
+// A track of rising tones, `seconds` long, as lame makes it.
 std::string track(double seconds, const std::string& lame = "-b 128") {
   return audiotest::encode(audiotest::tones(44100, 2, seconds), lame);
 }

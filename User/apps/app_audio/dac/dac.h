@@ -2,8 +2,8 @@
 //
 // The DMA plays `dmaBuffer` round and round, half by half; when it has finished a half, its
 // interrupt posts an event and the thread copies the next PCM block into that half. The same
-// thread carries out every control request (start, stop, rate, mute, end of stream) in the
-// order they were posted, so only it calls the board's playback functions.
+// thread carries out every control request (start, stop, pause) in the order they were posted,
+// so only it calls the board's playback functions.
 //
 // The decoder never waits on the output: a rate change and the end of the stream are kept in
 // flags that the thread looks at after every event and while it waits for a block, and their
@@ -119,7 +119,7 @@ class Dac : public cpp_freertos::Thread {
   bool filled[2] = {false, false};  // the halves hold blocks of this track (while starting)
   int32_t halfBlock[2] = {-1, -1};  // the block in each half; -1: silence or none
   int32_t taken = 0;                // blocks taken from the queue since START
-  uint32_t appliedRate = 0;         // the rate last given to the board; 0: none yet
+  uint32_t appliedRate = 0;         // the rate last given to the board
 
   std::atomic<int32_t> playing{-1};
   std::atomic<bool> playedOut{false};
