@@ -44,6 +44,15 @@ bool drawing();
 // class Screen<Name>View); null: nobody listens.
 void setScreenHook(void (*hook)(const char* name));
 
+// The board's key source (the simulator's keyboard): a key code for the screens, handed to the
+// framework's key path (Application::handleKeyEvent) in a later frame, one a frame in order.
+// False when 16 are waiting already.
+bool sendKey(std::uint8_t key);
+
+// The name of the screen shown last (empty before the first), as the board adaptation's
+// screen hook heard it.
+const char* screenName();
+
 // Tests: forgets the canvas, the frame buffer, the counters and the pending touch state.
 void reset();
 
