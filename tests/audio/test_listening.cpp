@@ -331,6 +331,30 @@ TEST(Listening, WhilePausedTheSpeakerIsSilentAndTheNewVolumeAppliesOnResume) {
   EXPECT_EQ(h.trace.compare(h.trace.rfind("\"reg\":38,", unmute), 18, "\"reg\":38,\"val\":329"), 0);
 }
 
+// The knob at 0 stays silent through the start of the next track; a detent up is heard.
+TEST(Listening, VolumeZeroStaysSilentWhenTheNextTrackStarts) {
+  const std::string image = audiotest::dir() + "/zero.img";
+  testimg::make(image, {{"Musik/Hund/1.mp3", track(2.0)}, {"Musik/Hund/2.mp3", track(2.0)}}, 8);
+  const Heard h = play(image,
+                       "wait 1s\n"
+                       "event BTN_PlaybackFolder main=0 playback=0\n"
+                       "wait 500ms\n"
+                       "turn -50\n"
+                       "wait 300ms\n"
+                       "event BTN_Forward\n"
+                       "wait 700ms\n"
+                       "turn 20\n"
+                       "wait 300ms\n");
+  ASSERT_EQ(h.o.status, 0) << h.o.err;
+  const long zero = timeOf(h.trace, "Vol: 0\"}"), up = timeOf(h.trace, "Vol: 20\"}");
+  ASSERT_GT(zero, 0);
+  ASSERT_GT(up, zero);
+  const std::vector<int16_t>& s = h.speaker.samples;
+  const auto at = [&s](long us) { return s.begin() + std::min<long>(us / 1000 * 96, s.size()); };
+  EXPECT_TRUE(std::all_of(at(zero + 20000), at(up), [](int16_t v) { return v == 0; }));
+  EXPECT_FALSE(std::all_of(at(up + 40000), at(up + 250000), [](int16_t v) { return v == 0; }));
+}
+
 // ---- the knob
 
 // On a blank chip the knob starts at the default volume, 40: one detent gives 41 (or 39), and
