@@ -275,6 +275,27 @@ TEST_F(MainLoop, PlaybackFolderSeventeenPlaysThatFolderButUsesSlotZero) {
   EXPECT_EQ(r.notes, "audio folder 0\n");
 }
 
+// The console as the device has always printed it: the chosen playback folder is named by the
+// folder list and again by the loop; a root folder the stick does not have lists nothing but
+// still finishes its (empty) sort.
+TEST_F(MainLoop, ChoosingAFolderPrintsItTwiceAndAnUnknownRootFolderStillSorts) {
+  auto r = boardtest::run(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(stick()); });
+        at(2 * simk::kS, [] { send(BTN_PlaybackFolder, 0, 1); });
+        at(2500 * simk::kMs, [] { send(BTN_PlaybackFolder, 200, 0); });
+        firmware_main();
+      },
+      runFor(3 * simk::kS));
+  EXPECT_NE(r.console.find("sort finished\r\nselected 1, 0:\\A\\F2\r\nselected 1, 0:\\A\\F2\r\n"
+                           "playbackFolderName: 0:\\A\\F2\r\n"),
+            std::string::npos)
+      << r.console;
+  EXPECT_NE(r.console.find("open 0:\\\r\nsort finished\r\nplaybackFolderName: \r\n"),
+            std::string::npos)
+      << r.console;
+}
+
 TEST_F(MainLoop, PictureRequestsLoadTheSlotsAndAskTheScreensToRedraw) {
   auto r = boardtest::run(
       [] {

@@ -79,10 +79,13 @@ void HumanIO::Run() {
 }
 
 void HumanIO::powerOff() {
+  _AudioSettings& settings = Singleton<_AudioSettings>::Instance();
   // Writes only when the record has changed since it was last stored.
-  Singleton<_AudioSettings>::Instance().triggerWrite();
+  settings.triggerWrite();
   puts("power off");
   while (keyPressed()) vTaskDelay(LOOP_TICKS);
+  // What changed while the key was held (a track change just before the tap) is kept too.
+  settings.triggerWrite();
   HAL_GPIO_WritePin(GPIOA, GPIO_PIN_0, GPIO_PIN_SET);
 }
 
