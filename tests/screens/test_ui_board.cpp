@@ -11,7 +11,6 @@ namespace screenstest {
 namespace {
 
 using boardtest::grep;
-using boardtest::note;
 
 constexpr simk::Time kMs = simk::kMs;
 
