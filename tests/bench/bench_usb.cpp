@@ -143,8 +143,11 @@ int main() {
                 }
                 return false;
               };
+              // The main loop wakes every 10 ticks to look for a request: after the delay it
+              // may be due on the same tick, so it gets its turn first.
               do {
                 vTaskDelay(100);
+                taskYIELD();
               } while (rootDirList.empty() || mainLoopBusy());
               // The stick itself through the stack: the disk adapter's cache off, every read
               // one command.

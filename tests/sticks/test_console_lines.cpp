@@ -14,13 +14,16 @@ using namespace sticks;
 
 namespace {
 
+// The log's lines without their line ends, and without the settings store's "w" marks, which
+// it prints without a line end: each stands in front of the next line of its thread.
 std::vector<std::string> logLines(const std::string& log) {
   std::vector<std::string> out;
   std::istringstream in(log);
   std::string line;
   while (std::getline(in, line)) {
     while (!line.empty() && line.back() == '\r') line.pop_back();
-    out.push_back(line);
+    const size_t marks = line.find_first_not_of('w');
+    out.push_back(marks == std::string::npos ? std::string() : line.substr(marks));
   }
   return out;
 }

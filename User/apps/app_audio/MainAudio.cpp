@@ -130,8 +130,9 @@ void MainApp::startFolder(const ModelUserEvent& event) {
   folderDirs.refresh(folderRoot.getFoldername(event.selectedMainFolder));
   std::string playbackFolderName;
   if (folderDirs.getNrFolders() > 0 && event.selectedPlaybackFolder < folderDirs.getNrFolders()) {
-    // The list prints "selected %i, %s" for the folder it returns.
+    // The list says "selected ..." for the folder it returns, and the loop says it again.
     playbackFolderName = folderDirs.getFolderName(event.selectedPlaybackFolder);
+    printf("selected %i, %s\r\n", event.selectedPlaybackFolder, playbackFolderName.c_str());
   }
   printf("playbackFolderName: %s\r\n", playbackFolderName.c_str());
   folderAudioFiles.refresh(playbackFolderName);
@@ -220,6 +221,7 @@ void MainApp::advance() {
       playbackStatus.status = END;
       playbackStatus.currentFileNumber = 0;
       s.playbackNewTrack(0);
+      s.playbackFilePosition(0);  // the folder starts again from its beginning, not in its middle
       s.triggerWrite();
     }
     return;

@@ -82,13 +82,16 @@ void HumanIO::Run() {
 }
 
 void HumanIO::powerOff() {
+  _AudioSettings& settings = Singleton<_AudioSettings>::Instance();
   // Writes only when the record has changed since it was last stored.
-  Singleton<_AudioSettings>::Instance().triggerWrite();
+  settings.triggerWrite();
   puts("power off");
   // The console sends in the background: what it holds goes out before the supply does,
   // unless that takes longer than a second (a long dump still on its way).
   (void)Usart1::flush(POWER_OFF_CONSOLE_TICKS);
   while (keyPressed()) vTaskDelay(LOOP_TICKS);
+  // What changed while the key was held (a track change just before the tap) is kept too.
+  settings.triggerWrite();
   HAL_GPIO_WritePin(GPIOA, GPIO_PIN_0, GPIO_PIN_SET);
 }
 

@@ -24,8 +24,8 @@ class HumanIO : public cpp_freertos::Thread {
   HumanIO();
   ~HumanIO() override = default;
 
-  // Saves the settings record, says "power off", waits for the key's release and switches the
-  // supply off through the power latch (PA0 high).
+  // Saves the settings record, says "power off", waits for the key's release, saves what
+  // changed meanwhile and switches the supply off through the power latch (PA0 high).
   void powerOff();
   // The main control loop: a request arrived or a track is playing.
   void powerOffReset() { powerOffTimer.store(0, std::memory_order_relaxed); }
