@@ -200,7 +200,8 @@ void Usart1::flushPolled() {
   if (!polled.exchange(true)) {
     // Stop the interrupt's transfer where it is: the bytes it handed to the line go out by
     // themselves, the rest of the queue follows by polling.
-    const uint32_t handed = inFlight.load(std::memory_order_relaxed) - huart.TxXferCount;
+    const uint32_t running = inFlight.load(std::memory_order_relaxed);
+    const uint32_t handed = running > huart.TxXferCount ? running - huart.TxXferCount : 0;
     (void)HAL_UART_AbortTransmit(&huart);
     sent.store(sent.load(std::memory_order_relaxed) + handed, std::memory_order_relaxed);
     inFlight.store(0, std::memory_order_relaxed);
