@@ -89,14 +89,23 @@ class Sink {
                   ? static_cast<std::uint64_t>(st.st_size - kHeaderBytes) / 4
                   : 0;
   }
-  bool on() const { return fd_ >= 0; }
+  // Frames from now on also go to `tap`; without a file they are only counted.
+  void tapTo(SpeakerTap* tap, std::uint64_t framesNow) {
+    tap_ = tap;
+    if (fd_ < 0) frames_ = framesNow;
+  }
+  bool on() const { return fd_ >= 0 || tap_ != nullptr; }
   std::uint64_t frames() const { return frames_ + buffer_.size() / 2; }
   void put(std::int16_t l, std::int16_t r) {
-    buffer_.push_back(l);
-    buffer_.push_back(r);
-    if (buffer_.size() * 2 >= kFlushBytes) flush();
+    const std::int16_t lr[2] = {l, r};
+    put(lr, 1);
   }
   void put(const std::int16_t* lr, std::size_t count) {
+    if (tap_ != nullptr) tap_->frames(lr, count);
+    if (fd_ < 0) {
+      frames_ += count;
+      return;
+    }
     buffer_.insert(buffer_.end(), lr, lr + 2 * count);
     if (buffer_.size() * 2 >= kFlushBytes) flush();
   }
@@ -115,8 +124,9 @@ class Sink {
 
  private:
   int fd_ = -1;
+  SpeakerTap* tap_ = nullptr;
   const char* what_ = "";
-  std::uint64_t frames_ = 0;  // in the file already
+  std::uint64_t frames_ = 0;  // in the file already (without a file: put so far)
   std::vector<std::int16_t> buffer_;
 };
 
@@ -128,8 +138,10 @@ class Speaker {
   // Silence up to the first output instant at or after `t`.
   void silenceUntil(simk::Time t) {
     const std::uint64_t upTo = outputsBefore(t);
-    const std::int16_t zero[2] = {0, 0};
-    while (sink.frames() < upTo) sink.put(zero, 1);
+    static const std::int16_t zeros[2 * 256] = {};
+    while (sink.frames() < upTo) {
+      sink.put(zeros, static_cast<std::size_t>(std::min<std::uint64_t>(256, upTo - sink.frames())));
+    }
   }
   void start(simk::Time t, std::uint32_t rate) {
     finish();
@@ -154,12 +166,13 @@ class Speaker {
   }
   bool active() const { return active_; }
 
- private:
   static std::uint64_t outputsBefore(simk::Time t) {
     const unsigned __int128 n = static_cast<unsigned __int128>(t) * kSpeakerRate;
     return static_cast<std::uint64_t>((n + simk::kS - 1) / simk::kS);
   }
   // Input position (in frames of the segment) of output frame k.
+
+ private:
   double position(std::uint64_t k) const {
     return (static_cast<double>(k) / kSpeakerRate - start_) * rate_;
   }
@@ -293,13 +306,15 @@ bool finaliseWav(int fd, std::string& error) {
   return true;
 }
 
-void attachSinks(int wavFd, int captureFd) {
+void attachSinks(int wavFd, int captureFd, SpeakerTap* tap) {
   simruntime::HostScope host;
   Files& f = files();
   f.speaker.sink.attach(wavFd, "WAV");
   f.capture.attach(captureFd, "SAI capture");
   f.captureEmpty = captureFd >= 0 && f.capture.frames() == 0;
   if (f.speaker.sink.on()) f.speaker.silenceUntil(simk::now());
+  // The tap hears this life from its power-on: what came before is not sound to play now.
+  if (tap != nullptr) f.speaker.sink.tapTo(tap, Speaker::outputsBefore(simk::now()));
   addListener(&f);
   if (!f.endHook) {
     f.endHook = true;
@@ -308,6 +323,14 @@ void attachSinks(int wavFd, int captureFd) {
       bringUpToDate();
     });
   }
+}
+
+void catchUp() {
+  simruntime::HostScope host;
+  Files& f = files();
+  if (!f.speaker.sink.on()) return;
+  deliverDue();
+  if (!f.speaker.active()) f.speaker.silenceUntil(simk::now());
 }
 
 }  // namespace simaudio

@@ -5,17 +5,20 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <variant>
 
 #include "audio_sinks.h"
+#include "device_link.h"
 #include "options.h"
 #include "runner.h"
 #include "scenario.h"
 #include "stick.h"
 #include "timefmt.h"
+#include "window.h"
 
 namespace {
 
@@ -151,7 +154,22 @@ int main(int argc, char** argv) {
   config.saiCaptureFd = openWav(config.options.saiCapture, 44100);
   if (!config.options.saiCapture.empty() && config.saiCaptureFd < 0) return simcli::kExitBadInput;
 
+  // Without --headless the device opens in a window when there is a display to show it on.
+  simwin::Handle window;
+  if (!config.options.headless &&
+      (std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
+       std::getenv("SDL_VIDEODRIVER") != nullptr)) {
+    std::string why = "cannot share memory with it";
+    simlink::Link* link = simlink::create();
+    if (link != nullptr && simwin::open(link, &window, &why)) {
+      config.window = &window;
+    } else {
+      std::fprintf(stderr, "shapeplay-sim: no window (%s): running without one\n", why.c_str());
+    }
+  }
+
   const int status = simrun::run(config);
+  if (config.window != nullptr) simwin::close(&window);
   finishWav(config.wavFd, config.options.wav);
   finishWav(config.saiCaptureFd, config.options.saiCapture);
   return status;

@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include <poll.h>
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,10 +13,12 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <variant>
 
 #include "FreeRTOS.h"
 #include "audio_sinks.h"
 #include "console.h"
+#include "device_link.h"
 #include "gui/User/modelUserData.h"
 #include "inputs.h"
 #include "panel.h"
@@ -31,6 +34,7 @@
 #include "timefmt.h"
 #include "touch_panel.h"
 #include "trace.h"
+#include "window.h"
 #include "wiring.h"
 
 int firmware_main(void);
@@ -110,10 +114,18 @@ void screenshotEveryPicture(const std::string& dir) {
   });
 }
 
+void carryOut(const RunConfig& config, const simscn::Command& cmd);
+
 void execute(const RunConfig& config, const simscn::Command& cmd) {
   ++executed;
   if (cmd.op == simscn::Op::Wait) return;
   simtrace::Event("scenario").num("line", cmd.line).str("cmd", simscn::describe(cmd));
+  carryOut(config, cmd);
+  if (config.window != nullptr) simlink::noteCommand(config.window->link, cmd);
+}
+
+// What a command does to the board (the scenario's, or the window's).
+void carryOut(const RunConfig& config, const simscn::Command& cmd) {
   switch (cmd.op) {
     case simscn::Op::Insert: simusb::insert(cmd.path); return;
     case simscn::Op::Remove: simusb::remove(); return;
@@ -142,7 +154,10 @@ void execute(const RunConfig& config, const simscn::Command& cmd) {
     case simscn::Op::Screenshot:
       writeScreenshot(cmd.path, config.script.file + ":" + std::to_string(cmd.line) + ": ");
       return;
-    case simscn::Op::PowerOn: scenarioError(config, cmd, "'power on' while the board is on");
+    case simscn::Op::PowerOn:
+      // With a window the person may have switched the board on before the script does.
+      if (config.window != nullptr) return;
+      scenarioError(config, cmd, "'power on' while the board is on");
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
         scenarioError(config, cmd, "event before the user interface has started");
@@ -188,6 +203,69 @@ void fold(Physical& p, const simscn::Command& cmd) {
   }
 }
 
+// The window's inputs, as scenario command lines from the board's inbox: `insert` takes the
+// rest of the line as the image's path; the rest are parsed as a script's lines are. Each is
+// traced as a `window` event and carried out as the scenario's commands are.
+const RunConfig* windowConfig = nullptr;
+
+// A click is a tap as a finger makes it: a touch the window lifts again at once (a touchpad's
+// tap, a test's click) stays down this long, so that the frame loop's next looks at the touch
+// panel see it.
+constexpr simk::Time kShortestTouch = 50 * simk::kMs;
+bool windowTouching = false;
+simk::Time windowTouchedAt = 0;
+
+void applyWindowCommand(const simscn::Command& cmd, const std::string& line) {
+  if (cmd.op == simscn::Op::Press && !windowTouching) {
+    windowTouching = true;
+    windowTouchedAt = simk::now();
+  }
+  if (cmd.op == simscn::Op::Release) {
+    if (simk::now() < windowTouchedAt + kShortestTouch) {
+      simk::schedule(windowTouchedAt + kShortestTouch, simk::kOrderBoard,
+                     [cmd, line] { applyWindowCommand(cmd, line); });
+      windowTouchedAt = 0;
+      return;
+    }
+    windowTouching = false;
+  }
+  simtrace::Event("window").str("input", line);
+  carryOut(*windowConfig, cmd);
+  simlink::noteCommand(windowConfig->window->link, cmd);
+}
+
+void applyWindowInput(const std::string& line) {
+  simscn::Command cmd;
+  if (line.rfind("insert ", 0) == 0) {
+    cmd.op = simscn::Op::Insert;
+    cmd.path = line.substr(7);
+    std::string why;
+    if (!simusb::checkImage(cmd.path, &why)) {
+      std::fprintf(stderr, "shapeplay-sim: window: cannot read stick image %s: %s\n",
+                   cmd.path.c_str(), why.c_str());
+      return;
+    }
+  } else {
+    auto parsed = simscn::parseScript(line, "window", "");
+    const auto* script = std::get_if<simscn::Script>(&parsed);
+    if (script == nullptr || script->commands.size() != 1) return;
+    cmd = script->commands.front();
+  }
+  switch (cmd.op) {
+    case simscn::Op::Insert:
+    case simscn::Op::Remove:
+    case simscn::Op::Turn:
+    case simscn::Op::Key:
+    case simscn::Op::Mono:
+    case simscn::Op::Light:
+    case simscn::Op::Press:
+    case simscn::Op::Release:
+    case simscn::Op::Keycode: break;
+    default: return;  // nothing else comes from a window
+  }
+  applyWindowCommand(cmd, line);
+}
+
 // Only one host thread of the board runs at a time: keeping them all on one processor makes
 // every hand-over of the CPU a local wake-up, several times faster than one across processors.
 void keepToOneProcessor() {
@@ -230,7 +308,12 @@ void paceToWallClock() {
   if (!config.options.screenshots.empty()) screenshotEveryPicture(config.options.screenshots);
   simruntime::routeStdoutToFirmware();
   simhal::installFaultHandlers();
-  simaudio::attachSinks(config.wavFd, config.saiCaptureFd);
+  simlink::Link* link = config.window != nullptr ? config.window->link : nullptr;
+  if (link != nullptr) {
+    windowConfig = &config;
+    simlink::connectBoard(link, &applyWindowInput);
+  }
+  simaudio::attachSinks(config.wavFd, config.saiCaptureFd, simlink::soundTap(link));
   if (life.afterPowerOff) simtrace::Event("power").str("state", "on");
 
   simk::addEndHook([resultFd](int status) {
@@ -254,7 +337,8 @@ void paceToWallClock() {
     });
   }
 
-  if (config.options.realtime) paceToWallClock();
+  // With a window the board keeps to the wall clock already (connectBoard).
+  if (config.options.realtime && link == nullptr) paceToWallClock();
   const auto& commands = config.script.commands;
   for (std::size_t i = life.first; i < life.stop; ++i) {
     const simscn::Command* c = &commands[i];
@@ -269,7 +353,7 @@ void paceToWallClock() {
   if (duration.has_value()) {
     simk::schedule(
         *duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
-  } else if (config.hasScript && life.stop == commands.size()) {
+  } else if (config.hasScript && life.stop == commands.size() && link == nullptr) {
     simk::schedule(
         config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
   }
@@ -281,6 +365,34 @@ void paceToWallClock() {
   simruntime::countThisThread();
   firmware_main();
   simk::endRun(0, "");
+}
+
+// While a life runs with a window: the window's requests are heard until the life's result
+// comes. A window that goes away without a word ends the life as closing it does; a board that
+// does not end within a few seconds of that is stopped.
+void awaitLife(simwin::Handle& window, pid_t life, int resultFd) {
+  constexpr int kGraceMs = 5000;
+  int waitedAfterClose = 0;
+  for (;;) {
+    pollfd p{resultFd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0) return;
+    const bool wasClosed = window.closed;
+    if (window.events >= 0) {
+      simwin::poll(&window, 200, resultFd);
+    } else {
+      (void)::poll(&p, 1, 200);
+    }
+    if (!window.closed) continue;
+    if (!wasClosed) (void)window.link->inbox.post("quit");
+    waitedAfterClose += 200;
+    if (waitedAfterClose > kGraceMs) {
+      std::fprintf(stderr,
+                   "shapeplay-sim: the board did not stop when the window closed; stopped it "
+                   "(the SRAM file keeps what the last power-off left)\n");
+      ::kill(life, SIGKILL);
+      return;
+    }
+  }
 }
 
 // Runs one life in a child process and waits for it; -1 in status when it crashed.
@@ -305,6 +417,7 @@ LifeResult forkLife(const RunConfig& config, const Life& life) {
     runLife(config, life, pipeFds[1]);
   }
   close(pipeFds[1]);
+  if (config.window != nullptr) awaitLife(*config.window, pid, pipeFds[0]);
   const ssize_t n = read(pipeFds[0], &result, sizeof result);
   close(pipeFds[0]);
   int wstatus = 0;
@@ -318,6 +431,90 @@ LifeResult forkLife(const RunConfig& config, const Life& life) {
     result.status = WEXITSTATUS(wstatus);
   }
   return result;
+}
+
+Physical outsideNow(simlink::Link* link) {
+  simlink::Locked hold(link);
+  const simlink::Outside& o = link->outside;
+  Physical p;
+  p.stick = o.stick;
+  p.parentsKey = o.parentsKey;
+  p.powerKey = o.powerKey;
+  p.mono = o.mono;
+  p.light = o.light;
+  return p;
+}
+
+void setOutside(simlink::Link* link, const Physical& p) {
+  simlink::Locked hold(link);
+  simlink::Outside& o = link->outside;
+  std::snprintf(o.stick, sizeof o.stick, "%s", p.stick.c_str());
+  o.parentsKey = p.parentsKey;
+  o.powerKey = p.powerKey;
+  o.mono = p.mono;
+  o.light = p.light;
+}
+
+// The lives of a board in a window. Each life has every command still to come (a `power on`
+// while the board is on does nothing: the person may have switched it on first). Virtual time
+// follows the wall clock across lives: a board that is off waits, in wall time, for the power
+// key, the script's next `power on`, the end of --duration, or the window closing; the
+// scenario's commands that fall due meanwhile change the outside world, as the window's
+// controls do.
+int runWithWindow(const RunConfig& config) {
+  simwin::Handle& window = *config.window;
+  simlink::Link* link = window.link;
+  const auto& commands = config.script.commands;
+  const auto& duration = config.options.durationNs;
+  Life life;
+  life.physical.stick = config.options.stick;
+  setOutside(link, life.physical);
+  link->wallZero = simlink::wallNow();
+  for (;;) {
+    life.stop = commands.size();
+    link->inbox.clear();
+    const LifeResult result = forkLife(config, life);
+    if (window.closed) return result.status == simpower::kPoweredOff ? 0 : result.status;
+    if (result.status != simpower::kPoweredOff) return result.status;
+
+    std::size_t next = life.first + result.executed;
+    simk::Time start = 0;
+    window.powerOnAsked = false;
+    for (;;) {
+      const auto now = static_cast<simk::Time>(
+          std::max<std::int64_t>(simlink::wallNow() - link->wallZero.load(), 0));
+      for (; next < commands.size() && commands[next].op != simscn::Op::PowerOn &&
+             commands[next].timeNs <= now;
+           ++next) {
+        if (duration.has_value() && commands[next].timeNs >= *duration) break;
+        Physical p = outsideNow(link);
+        fold(p, commands[next]);
+        setOutside(link, p);
+      }
+      if (window.closed || (duration.has_value() && now >= *duration)) return 0;
+      if (window.powerOnAsked) {
+        start = std::max<simk::Time>(now, result.endNs);
+        break;
+      }
+      if (next < commands.size() && commands[next].op == simscn::Op::PowerOn &&
+          commands[next].timeNs <= now) {
+        start = std::max<simk::Time>(commands[next].timeNs, result.endNs);
+        ++next;
+        break;
+      }
+      // Until the next thing due, or a request from the window.
+      simk::Time until = ~simk::Time{0};
+      if (next < commands.size()) until = commands[next].timeNs;
+      if (duration.has_value()) until = std::min(until, *duration);
+      const simk::Time wait = until > now ? until - now : 0;
+      simwin::poll(&window, static_cast<int>(std::min<simk::Time>(wait / simk::kMs + 1, 1000)));
+    }
+    life.physical = outsideNow(link);
+    life.start = start;
+    life.first = next;
+    life.afterPowerOff = true;
+    life.framesBefore = result.frames;
+  }
 }
 
 }  // namespace
@@ -351,6 +548,7 @@ int run(const RunConfig& config) {
       return 2;
     }
   }
+  if (config.window != nullptr) return runWithWindow(config);
   const auto& commands = config.script.commands;
   const auto& duration = config.options.durationNs;
   Life life;

@@ -8,6 +8,10 @@
 #include "options.h"
 #include "scenario.h"
 
+namespace simwin {
+struct Handle;
+}
+
 namespace simrun {
 
 struct RunConfig {
@@ -22,6 +26,11 @@ struct RunConfig {
   // display (false: no vertical sync, the frame loop never runs).
   bool drawing = true;
   bool display = true;
+  // The window, when there is one (window.h): the board shows itself there, takes the
+  // person's inputs from it and keeps in step with the wall clock; the run then ends when the
+  // window is closed (or at --duration), not with the script, and a power-off waits for the
+  // power key.
+  simwin::Handle* window = nullptr;
 };
 
 // Whether the simulated board carries out this kind of scenario command.

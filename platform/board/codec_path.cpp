@@ -256,6 +256,11 @@ void bringUpToDate() {
   for (Listener* l : p.listeners) l->finish(simk::now());
 }
 
+void deliverDue() {
+  Playback& p = playback();
+  if (p.linked && p.block != nullptr) simhal::saiCatchUp(p.block);
+}
+
 void connectPlayback(const SAI_Block_TypeDef* block) {
   playback().block = block;
   simhal::attachSaiReceiver(block, &playback());

@@ -38,6 +38,9 @@ void addListener(Listener* listener);
 // Frames due by now are delivered and processed, then every listener finishes at now. The
 // simulator calls it when the run ends.
 void bringUpToDate();
+// Frames due by now are delivered and processed (a listener in real time asks for them as
+// time passes instead of at the SAI's next half buffer).
+void deliverDue();
 
 // ---- the codec model's side
 // The path takes the frames of `block`. Called by simcodec::connect.

@@ -171,6 +171,10 @@ void idleStep(bool allowSwitch);
 // Counts a scheduling point; a board whose virtual time stands still too long is live-locked.
 void noteSchedulingPoint();
 
+// ---- inbox (inbox.cpp)
+// What host threads posted to the board's inbox becomes board events now.
+void takeInbox();
+
 // ---- scheduler (scheduler.cpp)
 void addToReady(Tcb* t);
 // Chooses the task to run (or defers the switch while the scheduler is suspended).

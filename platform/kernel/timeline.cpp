@@ -62,6 +62,7 @@ void runEvent() {
 }
 
 void noteSchedulingPoint() {
+  takeInbox();
   Kernel& k = K();
   if (k.now != k.lastPointTime) {
     k.lastPointTime = k.now;
@@ -74,6 +75,7 @@ void noteSchedulingPoint() {
 
 // One step of the idle loop: run the next event, then any switch it pended.
 void idleStep(bool allowSwitch) {
+  takeInbox();
   Kernel& k = K();
   if (k.timeline.empty() || deadlocked()) {
     simk::endRun(3, "deadlock: nothing can run any more: " + describeBlocked());

@@ -216,8 +216,28 @@ class Writer {
   std::string path_;
 };
 
+// The files' bytes written so far, told to the caller's progress function.
+class Progress {
+ public:
+  Progress(const Tree& tree, const ImageOptions& options) : report_(options.progress) {
+    for (const Node& n : tree.nodes()) {
+      if (!n.isDir) total_ += n.content.bytes();
+    }
+    if (report_) report_(0, total_);
+  }
+  void add(std::uint64_t n) {
+    done_ += n;
+    if (report_) report_(done_, total_);
+  }
+
+ private:
+  const std::function<void(std::uint64_t, std::uint64_t)>& report_;
+  std::uint64_t done_ = 0;
+  std::uint64_t total_ = 0;
+};
+
 std::string writeFileData(const Tree& tree, int index, std::uint64_t offset, Writer& out,
-                          Hash& hash) {
+                          Hash& hash, Progress& progress) {
   const Node& node = tree.nodes()[index];
   const Content& c = node.content;
   std::string error;
@@ -225,7 +245,9 @@ std::string writeFileData(const Tree& tree, int index, std::uint64_t offset, Wri
     case Content::Kind::Empty: return "";
     case Content::Kind::Text:
       hash.add(c.text.data(), c.text.size());
-      return out.write(offset, c.text.data(), c.text.size(), &error) ? "" : error;
+      if (!out.write(offset, c.text.data(), c.text.size(), &error)) return error;
+      progress.add(c.text.size());
+      return "";
     case Content::Kind::Filler: {
       Filler filler(tree.path(index));
       std::vector<std::uint8_t> buf(1 << 20);
@@ -236,6 +258,7 @@ std::string writeFileData(const Tree& tree, int index, std::uint64_t offset, Wri
         hash.add(buf.data(), n);
         if (!out.write(offset + done, buf.data(), n, &error)) return error;
         done += n;
+        progress.add(n);
       }
       return "";
     }
@@ -256,6 +279,7 @@ std::string writeFileData(const Tree& tree, int index, std::uint64_t offset, Wri
         hash.add(buf.data(), static_cast<std::size_t>(r));
         if (!out.write(offset + done, buf.data(), static_cast<std::size_t>(r), &error)) break;
         done += static_cast<std::uint64_t>(r);
+        progress.add(static_cast<std::uint64_t>(r));
       }
       close(fd);
       if (error.empty() && done != c.size) error = c.source + " changed while it was copied";
@@ -591,6 +615,7 @@ std::string buildImage(const Tree& tree, const ImageOptions& options, const std:
   };
 
   std::string error;
+  Progress progress(tree, options);
   const auto& nodes = tree.nodes();
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     const int index = static_cast<int>(i);
@@ -602,7 +627,7 @@ std::string buildImage(const Tree& tree, const ImageOptions& options, const std:
       if (!out.write(at, bytes.data(), bytes.size(), &error)) return error;
     } else if (plan.clusters[i] != 0) {
       if (std::string e =
-              writeFileData(tree, index, clusterOffset(plan.firstCluster[i]), out, hash);
+              writeFileData(tree, index, clusterOffset(plan.firstCluster[i]), out, hash, progress);
           !e.empty()) {
         return e;
       }

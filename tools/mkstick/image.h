@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ struct ImageOptions {
   bool mbr = false;
   bool hasLabel = false;
   std::array<std::uint8_t, 11> label{};
+  // Called while the image is written: the files' bytes written so far and in all (a window
+  // shows a progress bar with it).
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };
 
 // Where everything goes.

@@ -203,11 +203,7 @@ int main(int argc, char** argv) {
 
   mkstick::Tree tree;
   if (!a.from.empty()) {
-    if (mkstick::isInside(a.out, a.from)) {
-      fail(1, "the image " + a.out + " would be inside the folder " + a.from +
-                  " that is copied; write it elsewhere");
-    }
-    if (std::string e = mkstick::scanFolder(a.from, &tree); !e.empty()) fail(1, e);
+    if (std::string e = mkstick::scanFolderFor(a.from, a.out, &tree); !e.empty()) fail(1, e);
   } else {
     bool ok = false;
     const std::string text = readAll(a.manifest, &ok);

@@ -122,4 +122,12 @@ bool isInside(const std::string& path, const std::string& dir) {
   return true;
 }
 
+std::string scanFolderFor(const std::string& dir, const std::string& out, Tree* tree) {
+  if (isInside(out, dir)) {
+    return "the image " + out + " would be inside the folder " + dir +
+           " that is copied; write it " + "elsewhere";
+  }
+  return scanFolder(dir, tree);
+}
+
 }  // namespace mkstick

@@ -22,4 +22,10 @@ std::string resolveSources(Tree* tree, const std::string& baseDir, int* line);
 // True if `path` is `dir` or lies inside it (after resolving links).
 bool isInside(const std::string& path, const std::string& dir);
 
+// What `--from DIR --out IMAGE` does before the image is written (the image builder and the
+// simulator's window, which turns a dropped folder into a stick, share it): the image must
+// not lie inside the folder it copies; then the tree under `dir` is read into `tree`.
+// Returns "" or the reason.
+std::string scanFolderFor(const std::string& dir, const std::string& out, Tree* tree);
+
 }  // namespace mkstick

@@ -1,0 +1,91 @@
+// The device as the window shows it: where each part sits (the panel, the three LEDs, the
+// volume knob, the parents' and power keys, the mono switch, the light slider, the stick
+// slot with its buttons and messages), which part a point of the window hits, and the
+// drawing of it all from what the board and the person have made of it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "canvas.h"
+
+namespace simwin {
+
+enum class Part { None, Panel, Knob, ParentsKey, PowerKey, Mono, Light, DemoStick, Eject };
+
+struct Layout {
+  int scale = 1;  // the panel's pixels are scale x scale
+  int width = 0, height = 0;
+  Rect body, bezel, panel;
+  std::array<Rect, 3> leds;
+  Rect knob;  // the knob's round face inside
+  Rect parentsKey, powerKey;
+  Rect mono;   // the switch's track
+  Rect light;  // the slider's track
+  Rect stick;  // where a stick stands in the slot
+  Rect slot;
+  Rect demoStick, eject;
+  Rect message;  // the stick's messages and the progress bar
+
+  // The window's layout with the panel `scale` times (1 or 2).
+  static Layout make(int scale);
+  // The window's size for a panel `scale` times, to see whether a screen has room for it.
+  static void size(int scale, int* width, int* height);
+
+  Part hit(int x, int y) const;
+  // The panel's pixel under a point of the window (clamped to the panel).
+  void toPanel(int x, int y, int* px, int* py) const;
+  // The light reading (0..4095) a slider handle at window x stands for, and back.
+  int lightAt(int x) const;
+  int lightX(int reading) const;
+};
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+};
+
+// Everything the face shows.
+struct FaceState {
+  bool boardOn = false;
+  const std::uint8_t* picture = nullptr;  // 272 x 480 RGB as the child sees it
+  int backlight = 1000;                   // per mille
+  std::array<Rgb, 3> leds{};
+  int knob = 0;  // detents turned since the window opened
+  bool parentsDown = false, powerDown = false;
+  bool mono = false;
+  int light = 800;
+  std::string stick;  // the name of the stick in the slot; empty: none
+  bool building = false;
+  double progress = 0;       // 0..1 while building
+  std::string buildingWhat;  // the folder being made into a stick
+  std::string message;       // the stick's latest message; empty: none
+  bool messageIsTrouble = false;
+  Part pressed = Part::None;  // a button held with the mouse
+};
+
+// Draws the whole window.
+class Face {
+ public:
+  explicit Face(const Layout& layout);
+  ~Face();
+  // Fonts are looked for in `fontDir` (DejaVu Sans); without them the face has no words.
+  void loadFonts(const std::string& fontDir);
+  void draw(const FaceState& state, Canvas& canvas);
+
+ private:
+  void drawStatic(Canvas& c);
+  void drawLeds(const FaceState& s, Canvas& c);
+  void drawKnob(const FaceState& s, Canvas& c);
+  void drawKeys(const FaceState& s, Canvas& c);
+  void drawMono(const FaceState& s, Canvas& c);
+  void drawLight(const FaceState& s, Canvas& c);
+  void drawStick(const FaceState& s, Canvas& c);
+  void drawButton(Canvas& c, const Rect& r, const std::string& label, bool pressed);
+
+  Layout l_;
+  std::unique_ptr<Font> label_, small_, bold_;
+  std::unique_ptr<Canvas> background_;  // the parts that never change
+};
+
+}  // namespace simwin
