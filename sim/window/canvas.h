@@ -8,19 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "layout.h"
+
 namespace simwin {
 
 // 0xRRGGBB.
 using Colour = std::uint32_t;
-
-struct Rect {
-  int x = 0, y = 0, w = 0, h = 0;
-  bool contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
-  int right() const { return x + w; }
-  int bottom() const { return y + h; }
-  int midX() const { return x + w / 2; }
-  int midY() const { return y + h / 2; }
-};
 
 Colour mix(Colour a, Colour b, double t);  // a at t = 0, b at t = 1
 

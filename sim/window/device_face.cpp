@@ -10,10 +10,6 @@ namespace simwin {
 namespace {
 
 constexpr int kPanelW = 272, kPanelH = 480;
-constexpr int kMargin = 12;  // window edge to body
-constexpr int kPad = 22;     // body edge to bezel and column
-constexpr int kBezel = 14;   // bezel around the panel
-constexpr int kColumn = 240;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -30,96 +26,7 @@ constexpr Colour kTrack = 0xC98A27, kTrackFill = 0xFFF1C9;
 constexpr Colour kSlot = 0x2E2E36, kStickBody = 0x4A90E2, kStickCap = 0x3A76BD;
 constexpr Colour kTrouble = 0xB3261E, kBar = 0x47B872;
 
-struct Blocks {
-  int leds, knob, keys, mono, light, stick, message;
-};
-
-Blocks blocksFor(int scale) {
-  const int knob = scale == 1 ? 104 : 150;
-  return {34, knob + 20, 74, 30, 44, 96, scale == 1 ? 62 : 96};
-}
-
 }  // namespace
-
-void Layout::size(int scale, int* width, int* height) {
-  *width = kMargin + kPad + kPanelW * scale + 2 * kBezel + kPad + kColumn + kPad + kMargin;
-  *height = kMargin + kPad + kPanelH * scale + 2 * kBezel + kPad + kMargin;
-}
-
-Layout Layout::make(int scale) {
-  Layout l;
-  l.scale = scale;
-  size(scale, &l.width, &l.height);
-  l.bezel = {kMargin + kPad, kMargin + kPad, kPanelW * scale + 2 * kBezel,
-             kPanelH * scale + 2 * kBezel};
-  l.panel = {l.bezel.x + kBezel, l.bezel.y + kBezel, kPanelW * scale, kPanelH * scale};
-  l.body = {kMargin, kMargin, l.width - 2 * kMargin, l.height - 2 * kMargin};
-
-  const int x = l.bezel.right() + kPad;
-  const Blocks b = blocksFor(scale);
-  const int used = b.leds + b.knob + b.keys + b.mono + b.light + b.stick + b.message;
-  const int gap = (l.bezel.h - used) / 6;
-  int y = l.bezel.y;
-  const int mid = x + kColumn / 2;
-
-  for (int i = 0; i < 3; ++i) l.leds[i] = {mid - 60 + i * 44 - 13, y + 4, 26, 26};
-  y += b.leds + gap;
-
-  const int d = b.knob - 20;
-  l.knob = {mid - d / 2, y, d, d};
-  y += b.knob + gap;
-
-  l.parentsKey = {mid - 58 - 27, y, 54, 54};
-  l.powerKey = {mid + 58 - 27, y, 54, 54};
-  y += b.keys + gap;
-
-  l.mono = {x + kColumn - 24 - 56, y + 2, 56, 26};
-  y += b.mono + gap;
-
-  l.light = {x + 24, y + 30, kColumn - 48, 8};
-  y += b.light + gap;
-
-  l.stick = {mid - 62, y, 124, 44};
-  l.slot = {mid - 86, y + 40, 172, 14};
-  l.demoStick = {x + 8, y + 64, 108, 30};
-  l.eject = {x + kColumn - 8 - 108, y + 64, 108, 30};
-  y += b.stick + gap;
-
-  l.message = {x, y, kColumn, b.message};
-  return l;
-}
-
-Part Layout::hit(int x, int y) const {
-  const auto inCircle = [x, y](const Rect& r) {
-    const double dx = x + 0.5 - (r.x + r.w / 2.0), dy = y + 0.5 - (r.y + r.h / 2.0);
-    return dx * dx + dy * dy <= (r.w / 2.0 + 4) * (r.w / 2.0 + 4);
-  };
-  if (panel.contains(x, y)) return Part::Panel;
-  if (inCircle(knob)) return Part::Knob;
-  if (inCircle(parentsKey)) return Part::ParentsKey;
-  if (inCircle(powerKey)) return Part::PowerKey;
-  if (Rect{mono.x - 60, mono.y - 4, mono.w + 64, mono.h + 8}.contains(x, y)) return Part::Mono;
-  if (Rect{light.x - 12, light.y - 14, light.w + 24, light.h + 28}.contains(x, y)) {
-    return Part::Light;
-  }
-  if (demoStick.contains(x, y)) return Part::DemoStick;
-  if (eject.contains(x, y)) return Part::Eject;
-  return Part::None;
-}
-
-void Layout::toPanel(int x, int y, int* px, int* py) const {
-  *px = std::clamp((x - panel.x) / scale, 0, kPanelW - 1);
-  *py = std::clamp((y - panel.y) / scale, 0, kPanelH - 1);
-}
-
-int Layout::lightAt(int x) const {
-  const double t = std::clamp(static_cast<double>(x - light.x) / light.w, 0.0, 1.0);
-  return static_cast<int>(std::lround(t * 4095));
-}
-
-int Layout::lightX(int reading) const {
-  return light.x + static_cast<int>(std::lround(std::clamp(reading, 0, 4095) / 4095.0 * light.w));
-}
 
 // ---- drawing
 
@@ -152,7 +59,6 @@ void Face::drawStatic(Canvas& c) {
                   17, kHousing);
   c.text(label_.get(), "Volume", mid, l_.knob.bottom() + 17, kInk, 0);
   c.text(label_.get(), "Parents", l_.parentsKey.midX(), l_.parentsKey.bottom() + 18, kInk, 0);
-  c.text(label_.get(), "Power", l_.powerKey.midX(), l_.powerKey.bottom() + 18, kInk, 0);
   c.text(label_.get(), "Mono", l_.light.x, l_.mono.y + 18, kInk, -1);
   c.text(label_.get(), "Light", l_.light.x + 22, l_.light.y - 12, kInk, -1);
   // A little sun before the word.
@@ -239,6 +145,8 @@ void Face::drawKeys(const FaceState& s, Canvas& c) {
     c.fillRect({static_cast<int>(cx) - 5, static_cast<int>(cy) - 13, 10, 10},
                down ? mix(kPower, 0x000000, 0.15) : kPower);
     c.line(cx, cy - 13, cx, cy - 1, 3.5, kWhite);
+    c.text(label_.get(), s.boardOn ? "Power" : "Switch on", l_.powerKey.midX(),
+           l_.powerKey.bottom() + 18, kInk, 0);
   }
 }
 

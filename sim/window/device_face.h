@@ -1,7 +1,5 @@
-// The device as the window shows it: where each part sits (the panel, the three LEDs, the
-// volume knob, the parents' and power keys, the mono switch, the light slider, the stick
-// slot with its buttons and messages), which part a point of the window hits, and the
-// drawing of it all from what the board and the person have made of it.
+// The device as the window shows it: the drawing of every part (layout.h says where each
+// sits) from what the board and the person have made of it.
 #pragma once
 
 #include <array>
@@ -9,37 +7,9 @@
 #include <string>
 
 #include "canvas.h"
+#include "layout.h"
 
 namespace simwin {
-
-enum class Part { None, Panel, Knob, ParentsKey, PowerKey, Mono, Light, DemoStick, Eject };
-
-struct Layout {
-  int scale = 1;  // the panel's pixels are scale x scale
-  int width = 0, height = 0;
-  Rect body, bezel, panel;
-  std::array<Rect, 3> leds;
-  Rect knob;  // the knob's round face inside
-  Rect parentsKey, powerKey;
-  Rect mono;   // the switch's track
-  Rect light;  // the slider's track
-  Rect stick;  // where a stick stands in the slot
-  Rect slot;
-  Rect demoStick, eject;
-  Rect message;  // the stick's messages and the progress bar
-
-  // The window's layout with the panel `scale` times (1 or 2).
-  static Layout make(int scale);
-  // The window's size for a panel `scale` times, to see whether a screen has room for it.
-  static void size(int scale, int* width, int* height);
-
-  Part hit(int x, int y) const;
-  // The panel's pixel under a point of the window (clamped to the panel).
-  void toPanel(int x, int y, int* px, int* py) const;
-  // The light reading (0..4095) a slider handle at window x stands for, and back.
-  int lightAt(int x) const;
-  int lightX(int reading) const;
-};
 
 struct Rgb {
   std::uint8_t r = 0, g = 0, b = 0;

@@ -140,8 +140,8 @@ class Builder {
     tracks_ = error_.empty() ? playableTracks(tree) : 0;
     if (error_.empty() && tracks_ == 0) {
       const std::string name = baseName(folder_);
-      error_ = name + " holds no MP3 files where the player looks for them: a folder for each " +
-               "picture, in it a folder for each shape, in that the tracks (" + name +
+      error_ = "no MP3 files where the player looks for them: a folder for each picture, in it " +
+               std::string("a folder for each shape, in that the tracks (") + name +
                "/Animals/Dogs/1.mp3).";
     }
     if (error_.empty()) {
