@@ -15,6 +15,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -92,9 +93,12 @@ struct Link {
 // The shared block, placed in memory that forked processes share; null if that failed.
 Link* create();
 
+// The block's lock; one whose holder died (a board process that crashed) is taken over.
 class Locked {
  public:
-  explicit Locked(Link* link) : m_(&link->lock) { pthread_mutex_lock(m_); }
+  explicit Locked(Link* link) : m_(&link->lock) {
+    if (pthread_mutex_lock(m_) == EOWNERDEAD) pthread_mutex_consistent(m_);
+  }
   ~Locked() { pthread_mutex_unlock(m_); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;

@@ -127,13 +127,18 @@ std::string usageText() {
                      [--duration TIME] [--log FILE] [--trace FILE] [--wav FILE]
                      [--sai-capture FILE] [--screenshots DIR] [--realtime] [--help]
 
-Runs the player firmware on a simulated board in virtual time.
+Runs the player firmware on a simulated board in virtual time. Without --headless, when
+there is a display, the device opens in a window that follows the wall clock: the panel, the
+LEDs, the knob (wheel or arrow keys), the parents' and power keys (click, or P and O), the
+mono switch, a light slider and a stick slot (drop a stick image or a music folder on the
+window); the speaker plays. A script still runs in it; the run ends when the window closes
+(or at --duration).
 
 Options:
   --stick IMAGE        USB stick image (FAT file system) inserted at power-on
   --sram FILE          file holding the battery-backed SRAM
   --script FILE|-      scenario script to run ("-" reads it from standard input)
-  --headless           run without a window
+  --headless           run without a window, as fast as the host allows
   --duration TIME      stop after this much virtual time
   --log FILE           write the firmware's console output to FILE
   --trace FILE         write a JSON-lines trace of simulated events to FILE
@@ -144,7 +149,7 @@ Options:
                        the virtual milliseconds); DIR is made if missing
   --stick-timing C,B   time a stick read takes: C per command plus B per byte
                        (default 2ms,1250ns: about 800 KB/s, a full-speed stick)
-  --realtime           pace virtual time to the wall clock
+  --realtime           pace virtual time to the wall clock (a window always does)
   --help               show this text and exit
 
 TIME is a non-negative number with a unit: ns, us, ms, s or m (minutes),

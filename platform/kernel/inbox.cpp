@@ -1,6 +1,7 @@
 // The board's inbox (siminbox.h): a ring of length-prefixed messages under a process-shared
 // mutex, and the kernel's side that turns what waits into board events at scheduling points.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "kernel_state.h"
@@ -22,7 +23,10 @@ Connection& connection() {
 
 class Locked {
  public:
-  explicit Locked(pthread_mutex_t* m) : m_(m) { pthread_mutex_lock(m_); }
+  // A process that died holding the lock leaves it to the next taker, messages as they were.
+  explicit Locked(pthread_mutex_t* m) : m_(m) {
+    if (pthread_mutex_lock(m_) == EOWNERDEAD) pthread_mutex_consistent(m_);
+  }
   ~Locked() { pthread_mutex_unlock(m_); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
@@ -37,6 +41,7 @@ Inbox::Inbox() {
   pthread_mutexattr_t attr;
   pthread_mutexattr_init(&attr);
   pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
+  pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
   pthread_mutex_init(&lock_, &attr);
   pthread_mutexattr_destroy(&attr);
 }

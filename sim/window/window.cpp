@@ -634,22 +634,19 @@ void Window::finish() {
 }
 
 [[noreturn]] void windowProcess(simlink::Link* link, int events) {
-  // The board's own output is not the window's to write; a terminal's ^C ends the window with
-  // the rest of the simulator.
+  // Never destroyed: a stick still being made when the window closes ends with the process.
+  auto* w = new Window(link, events);
   int status = 0;
-  {
-    Window w(link, events);
-    std::string reason;
-    if (!w.start(&reason)) {
-      say(events, kFailed);
-      (void)!::write(events, reason.data(), reason.size());
-      status = 1;
-    } else {
-      say(events, kReady);
-      w.run();
-    }
-    w.finish();
+  std::string reason;
+  if (!w->start(&reason)) {
+    say(events, kFailed);
+    (void)!::write(events, reason.data(), reason.size());
+    status = 1;
+  } else {
+    say(events, kReady);
+    w->run();
   }
+  w->finish();
   ::close(events);
   std::fflush(nullptr);
   ::_exit(status);
