@@ -13,6 +13,7 @@ namespace simwin {
 
 struct Rgb {
   std::uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
 };
 
 // Everything the face shows.
@@ -32,6 +33,8 @@ struct FaceState {
   std::string message;       // the stick's latest message; empty: none
   bool messageIsTrouble = false;
   Part pressed = Part::None;  // a button held with the mouse
+
+  bool operator==(const FaceState&) const = default;
 };
 
 // Draws the whole window.

@@ -218,6 +218,9 @@ class Window {
   std::unique_ptr<Canvas> canvas_;
   FaceState state_;
   std::vector<std::uint8_t> picture_ = std::vector<std::uint8_t>(simlink::kPanelBytes);
+  std::uint64_t pictureNumber_ = ~std::uint64_t{0};
+  FaceState drawn_;      // what the window shows
+  bool exposed_ = true;  // the window needs its picture again
 
   bool touching_ = false;
   int touchX_ = -1, touchY_ = -1;
@@ -509,6 +512,10 @@ void Window::handle(const SDL_Event& e) {
     case SDL_QUIT: quit_ = true; break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+          e.window.event == SDL_WINDOWEVENT_RESTORED) {
+        exposed_ = true;
+      }
       break;
     case SDL_MOUSEBUTTONDOWN:
       if (e.button.button == SDL_BUTTON_LEFT) mouseDown(e.button.x, e.button.y);
@@ -556,11 +563,17 @@ void Window::handle(const SDL_Event& e) {
   }
 }
 
+// Draws the face anew when anything on it changed (or the window needs its picture again).
 void Window::draw() {
+  bool newPicture = false;
   {
     simlink::Locked hold(link_);
     state_.boardOn = link_->boardOn;
-    std::memcpy(picture_.data(), link_->picture, picture_.size());
+    if (link_->pictureNumber != pictureNumber_) {
+      pictureNumber_ = link_->pictureNumber;
+      std::memcpy(picture_.data(), link_->picture, picture_.size());
+      newPicture = true;
+    }
     state_.backlight = link_->backlight;
     for (std::size_t i = 0; i < 3; ++i) {
       state_.leds[i] = {link_->leds[i][0], link_->leds[i][1], link_->leds[i][2]};
@@ -580,6 +593,9 @@ void Window::draw() {
   if (!state_.boardOn) state_.leds = {};
   if (!state_.message.empty() && SDL_GetTicks() > messageUntil_) state_.message.clear();
   state_.picture = picture_.data();
+  if (!newPicture && !exposed_ && state_ == drawn_) return;
+  exposed_ = false;
+  drawn_ = state_;
   face_->draw(state_, *canvas_);
   SDL_UpdateTexture(texture_, nullptr, canvas_->pixels(), canvas_->width() * 4);
   SDL_RenderClear(renderer_);
