@@ -261,7 +261,8 @@ TEST(FolderPictures, ShowTurnedAQuarterTurnOnBothScreensOrNotAtAll) {
     script += std::string("touch ") + kNextFolder + "\nwait 500ms\nscreenshot m" +
               std::to_string(i) + ".png\n";
   }
-  script += std::string("touch ") + kPicture + "\nwait 1s\nscreenshot overview.png\n";
+  script += std::string("touch ") + kPicture + "\nwait 1s\nscreenshot overview.png\n" +
+            touchSlot(4) + "wait 1s\nscreenshot fresh.png\n";
   const SimRun r = simulate(stick, script);
   ASSERT_EQ(r.o.status, 0) << r.o.err;
 
@@ -275,22 +276,25 @@ TEST(FolderPictures, ShowTurnedAQuarterTurnOnBothScreensOrNotAtAll) {
   EXPECT_TRUE(showsTurned(m1, kMainFrameX, kMainFrameY, 128, 128, bmpfiles::pattern));
   EXPECT_TRUE(showsTurned(r.shot("m2"), kMainFrameX, kMainFrameY, 100, 100, bmpfiles::pattern));
   EXPECT_TRUE(showsTurned(r.shot("m3"), kMainFrameX, kMainFrameY, 30, 30, bmpfiles::pattern));
-  // Around a small picture the frame is empty, as it is for a folder without a picture; a
-  // picture too big for this screen or refused leaves it empty too, also right after another
-  // folder's picture.
-  const Picture empty = r.shot("m5");
+  // Around a small picture the frame is empty, as it is on a main screen opened afresh (from
+  // the overview) on a folder without a picture; a picture too big for this screen, a refused
+  // one and none at all leave the frame empty too, right after another folder's picture.
+  const Picture empty = r.shot("fresh");
   const Box frame{kMainFrameX, kMainFrameY, 128, 128};
   EXPECT_TRUE(same(r.shot("m3"), empty, {kMainFrameX, 0, 49, 128}));
-  EXPECT_TRUE(same(r.shot("m4"), empty, frame));
-  EXPECT_TRUE(same(r.shot("m6"), empty, frame));
+  for (const char* m : {"m4", "m5", "m6"}) EXPECT_TRUE(same(r.shot(m), empty, frame)) << m;
   EXPECT_FALSE(same(m1, empty, frame));
 
-  // Overview: the same pictures in slots 0 to 3, nothing in slots 4 and 5.
+  // Overview: the same pictures in slots 0 to 3; slot 5, whose picture is refused, as empty
+  // as slot 4, whose folder has none.
   const Picture ov = r.shot("overview");
   EXPECT_TRUE(showsTurned(ov, kSlotX[0], kSlotY[0], 128, 128, bmpfiles::pattern));
   EXPECT_TRUE(showsTurned(ov, kSlotX[1], kSlotY[1], 100, 100, bmpfiles::pattern));
   EXPECT_TRUE(showsTurned(ov, kSlotX[2], kSlotY[2], 30, 30, bmpfiles::pattern));
   EXPECT_TRUE(showsTurned(ov, kSlotX[3], kSlotY[3], 128, 128, bmpfiles::pattern));
+  EXPECT_EQ(pictures::differing(crop(ov, {kSlotX[4], kSlotY[4], 128, 128}),
+                                crop(ov, {kSlotX[5], kSlotY[5], 128, 128})),
+            0u);
   EXPECT_TRUE(pictures::matchesReference(ov, "overview-pictures"));
 
   // The 200 x 100 picture is refused on both screens and said so; the 66,000 bytes are too
