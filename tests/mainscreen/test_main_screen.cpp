@@ -89,6 +89,12 @@ Picture crop(const Picture& p, const Box& b) {
   }
   return c;
 }
+// The mean of all channels of all pixels.
+double brightness(const Picture& p) {
+  double sum = 0;
+  for (std::uint8_t c : p.rgb) sum += c;
+  return p.rgb.empty() ? 0 : sum / static_cast<double>(p.rgb.size());
+}
 bool same(const Picture& a, const Picture& b, const Box& box) {
   return pictures::differing(crop(a, box), crop(b, box)) == 0;
 }
@@ -164,9 +170,13 @@ TEST(MainScreen, ShapesAndArrowsShowWhichFoldersExist) {
   const Picture none = r.shot("a"), nine = r.shot("b"), all = r.shot("c");
   for (int n = 1; n <= 16; ++n) {
     SCOPED_TRACE("shape " + std::to_string(n));
+    // A faded shape lets the light tile beneath show through: its cell is the paler one.
     EXPECT_GT(pictures::differing(crop(none, shape(n)), crop(all, shape(n))), 1000u);
+    EXPECT_GT(brightness(crop(none, shape(n))), brightness(crop(all, shape(n))) + 20);
     EXPECT_TRUE(same(nine, n <= 9 ? all : none, shape(n)));
   }
+  EXPECT_GT(brightness(crop(none, kLeftArrow)), brightness(crop(nine, kLeftArrow)) + 20);
+  EXPECT_GT(brightness(crop(all, kRightArrow)), brightness(crop(nine, kRightArrow)) + 20);
   EXPECT_FALSE(same(none, nine, kLeftArrow));  // folder 0: no previous one
   EXPECT_TRUE(same(nine, all, kLeftArrow));
   EXPECT_TRUE(same(none, nine, kRightArrow));
