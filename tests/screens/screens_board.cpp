@@ -6,8 +6,8 @@
 
 #include "FreeRTOS.h"
 #include "cpp_freertos/queue.hpp"
-#include "gui/common/FrontendHeap.hpp"
 #include "gfx_internal.h"
+#include "gui/common/FrontendHeap.hpp"
 #include "panel.h"
 #include "process.h"
 #include "simgfx.h"
@@ -43,9 +43,12 @@ class RecordingQueue : public cpp_freertos::Queue {
     const bool sent = Queue::Enqueue(item, timeout);
     const auto& e = *static_cast<const ModelUserEvent*>(item);
     const char* name = e.button < 13 ? kButtonNames[e.button] : "BTN_?";
+    std::string settings;
+    if (e.button == BTN_ParentSettingsChanged)
+      settings = " " + parentSettingsText(e.parentSettings);
     note(std::string("request ") + name + " main=" + std::to_string(e.selectedMainFolder) +
          " playback=" + std::to_string(e.selectedPlaybackFolder) +
-         " param=" + std::to_string(e.parameter) + (sent ? "" : " dropped"));
+         " param=" + std::to_string(e.parameter) + settings + (sent ? "" : " dropped"));
     return sent;
   }
 };
@@ -107,6 +110,14 @@ void sendPage(PageSelectEnum page, uint32_t pageNumber) {
   portYIELD_FROM_ISR(woken);
 }
 
+std::string parentSettingsText(const ModelParentsSettings& s) {
+  std::string eq;
+  for (int band = 0; band < 5; ++band) eq += (band ? "," : "") + std::to_string(s.equalizer[band]);
+  return "maxvol=" + std::to_string(s.maxVolume) + " 3d=" + std::to_string(s.effect3d) +
+         " boost=" + std::to_string(s.spkBoost) + " eq=" + eq +
+         " resume=" + std::to_string(s.positionResume ? 1 : 0);
+}
+
 void noteModel() {
   const Model& m = FrontendHeap::getInstance().model;
   note("model folder " + std::to_string(m.getSelectedMainFolder()) + " page " +
@@ -121,15 +132,16 @@ void noteOrientation() {
   bool upright = true, turned = true;
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      const uint8_t* p = &seen[(static_cast<size_t>(y) * w + x) * 3];  // red, green, blue
+      const uint8_t* p = &seen[(static_cast<size_t>(y) * w + x) * 3];       // red, green, blue
       const uint8_t* same = layout + (static_cast<size_t>(y) * w + x) * 3;  // blue, green, red
       const uint8_t* opposite = layout + (static_cast<size_t>(h - 1 - y) * w + (w - 1 - x)) * 3;
       upright = upright && p[0] == same[2] && p[1] == same[1] && p[2] == same[0];
       turned = turned && p[0] == opposite[2] && p[1] == opposite[1] && p[2] == opposite[0];
     }
   }
-  note(std::string(simgfx::screenName()) +
-       (upright ? " upright" : turned ? " upside down" : " garbled"));
+  note(std::string(simgfx::screenName()) + (upright  ? " upright"
+                                            : turned ? " upside down"
+                                                     : " garbled"));
 }
 
 std::string stickWith(const std::vector<std::string>& rootFolders, int subfolders) {

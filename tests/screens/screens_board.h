@@ -16,7 +16,8 @@ namespace screenstest {
 
 // Runs the firmware from power-on for `duration`; `setup` schedules what happens (with at()).
 // Once the first screen is shown, every user request the screens send is noted as "request"
-// and what it carries. The screens shown are the trace's `screen` events (screens()).
+// and what it carries (a settings change: its whole record, parentSettingsText). The screens
+// shown are the trace's `screen` events (screens()).
 boardtest::Result runFirmware(const std::function<void()>& setup, simk::Time duration);
 // The names of the screens shown, in order, one a line.
 std::string screens(const boardtest::Result& r);
@@ -31,6 +32,9 @@ void key(simk::Time t, std::uint8_t code);
 
 // In the child: a screen request put into the model's queue, as the core sends them.
 void sendPage(PageSelectEnum page, std::uint32_t pageNumber = 0);
+
+// A settings record as "maxvol=M 3d=D boost=B eq=G1,G2,G3,G4,G5 resume=0|1".
+std::string parentSettingsText(const ModelParentsSettings& s);
 
 // In the child: the model's selection, noted as "model folder F page P".
 void noteModel();

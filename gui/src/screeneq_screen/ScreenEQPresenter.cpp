@@ -1,13 +1,18 @@
 #include "gui/screeneq_screen/ScreenEQPresenter.hpp"
 
 #include "gui/common/FrontendApplication.hpp"
+#include "gui/model/Model.hpp"
 #include "gui/screeneq_screen/ScreenEQView.hpp"
 
 ScreenEQPresenter::ScreenEQPresenter(ScreenEQView& v) : view(v) {}
 
-void ScreenEQPresenter::activate() {}
+void ScreenEQPresenter::activate() { view.setEqualizer(model->getParentsSettings()); }
 
 void ScreenEQPresenter::deactivate() {}
+
+void ScreenEQPresenter::newParentSettings(const ModelParentsSettings& settings) {
+  view.setEqualizer(settings);
+}
 
 void ScreenEQPresenter::forceScreenMain() { application().gotoScreenMainScreenNoTransition(); }
 
@@ -21,4 +26,8 @@ void ScreenEQPresenter::forceScreenTraurig() { application().gotoScreenUsbWegScr
 
 void ScreenEQPresenter::forceScreenPowerOff() {
   application().gotoScreenPowerOffScreenNoTransition();
+}
+
+void ScreenEQPresenter::newEqualizerValue(uint8_t band, int value) {
+  model->newEqualizerValue(band, value);
 }

@@ -11,8 +11,12 @@ class ScreenEQPresenter : public touchgfx::Presenter, public ModelListener {
   explicit ScreenEQPresenter(ScreenEQView& v);
   ~ScreenEQPresenter() override = default;
 
+  // Shows the model's copy of the five bands (each slider reports its value back).
   void activate() override;
   void deactivate() override;
+
+  // The settings the core sent with its PageParent record.
+  void newParentSettings(const ModelParentsSettings& settings) override;
 
   // The core's screen orders, all five followed.
   void forceScreenMain() override;
@@ -20,6 +24,9 @@ class ScreenEQPresenter : public touchgfx::Presenter, public ModelListener {
   void forceScreenParent() override;
   void forceScreenTraurig() override;
   void forceScreenPowerOff() override;
+
+  // A band's slider (band 0..4, lowest first), sent to the core with the whole record.
+  void newEqualizerValue(uint8_t band, int value);
 
  protected:
   ScreenEQView& view;
