@@ -22,6 +22,8 @@ namespace {
 
 struct TimerModel {
   simk::Periodic update;
+  TIM_TypeDef* tim = nullptr;
+  IRQn_Type irq = TIM2_IRQn;
   unsigned batch = 1;
   std::uint64_t updates = 0;
   std::vector<std::function<void()>> batchListeners;
@@ -45,6 +47,26 @@ IRQn_Type updateIrq(int index) {
     case 8: return TIM8_UP_TIM13_IRQn;
     default: return TIM2_IRQn;
   }
+}
+
+// A run of update interrupts (one, or a batch) at one instant: each is counted and flagged,
+// and the application's handler runs for it, called directly (the handler is looked up once a
+// run). The run ends early when the timer stops or its update interrupt is switched off.
+void runUpdates(void* arg) {
+  TimerModel& m = *static_cast<TimerModel*>(arg);
+  TIM_TypeDef* tim = m.tim;
+  const simhal::IrqVector vector = simhal::irqVector(m.irq);
+  for (unsigned i = 0; i < m.batch; ++i) {
+    if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) break;
+    ++m.updates;
+    tim->SR |= TIM_SR_UIF;
+    if (vector.handler != nullptr && *vector.enabled) {
+      vector.handler();
+    } else {
+      simhal::raiseIrq(m.irq);
+    }
+  }
+  for (auto& listener : m.batchListeners) listener();
 }
 
 }  // namespace
@@ -108,18 +130,11 @@ static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
   const simk::Time period = counts * simk::kS / simhal::timerClock(tim);
   TimerModel& m = timers()[idx];
   m.batch = m.batchFor ? std::max(1U, m.batchFor(period)) : 1U;
-  const IRQn_Type irq = updateIrq(idx);
+  m.tim = tim;
+  m.irq = updateIrq(idx);
   for (auto& listener : m.startListeners) listener();
-  m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(irq), false,
-                 [tim, irq, &m] {
-                   for (unsigned i = 0; i < m.batch; ++i) {
-                     if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) break;
-                     ++m.updates;
-                     tim->SR |= TIM_SR_UIF;
-                     simhal::raiseIrq(irq);
-                   }
-                   for (auto& listener : m.batchListeners) listener();
-                 });
+  m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(m.irq),
+                 false, &runUpdates, &m);
   htim->State = HAL_TIM_STATE_READY;
   return HAL_OK;
 }
