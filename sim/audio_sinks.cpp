@@ -36,7 +36,18 @@ constexpr std::size_t kFlushBytes = 1 << 16;
 
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
-std::int16_t toSample(double v) { return static_cast<std::int16_t>(std::lround(clip16(v))); }
+// Rounds to the nearest 16-bit sample, halves away from zero (as lround does), after clipping.
+inline std::int16_t toSample(double v) {
+  v = clip16(v);
+  auto n = static_cast<std::int32_t>(v);  // towards zero; the fraction left is exact
+  const double fraction = v - static_cast<double>(n);
+  if (fraction >= 0.5) {
+    ++n;
+  } else if (fraction <= -0.5) {
+    --n;
+  }
+  return static_cast<std::int16_t>(n);
+}
 
 bool writeAll(int fd, const void* data, std::size_t bytes) {
   const auto* p = static_cast<const std::uint8_t*>(data);
@@ -77,13 +88,15 @@ void rateFields(std::uint8_t* p, std::uint32_t rate) {
   put32(p + 4, rate * 4);  // bytes a second
 }
 
-// A file the board appends 16-bit stereo frames to.
+// A file the board appends 16-bit stereo frames to. Without a file (or after a failed write)
+// nothing is kept.
 class Sink {
  public:
   void attach(int fd, const char* what) {
     fd_ = fd;
     what_ = what;
     buffer_.clear();
+    buffer_.reserve(kFlushBytes / 2);
     struct stat st {};
     frames_ = fd >= 0 && fstat(fd, &st) == 0 && st.st_size > static_cast<off_t>(kHeaderBytes)
                   ? static_cast<std::uint64_t>(st.st_size - kHeaderBytes) / 4
@@ -91,14 +104,20 @@ class Sink {
   }
   bool on() const { return fd_ >= 0; }
   std::uint64_t frames() const { return frames_ + buffer_.size() / 2; }
-  void put(std::int16_t l, std::int16_t r) {
-    buffer_.push_back(l);
-    buffer_.push_back(r);
-    if (buffer_.size() * 2 >= kFlushBytes) flush();
-  }
   void put(const std::int16_t* lr, std::size_t count) {
+    if (!on()) return;
     buffer_.insert(buffer_.end(), lr, lr + 2 * count);
     if (buffer_.size() * 2 >= kFlushBytes) flush();
+  }
+  // `count` frames of silence.
+  void putSilence(std::uint64_t count) {
+    while (on() && count > 0) {
+      const std::size_t room = kFlushBytes / 4 - std::min(buffer_.size() / 2, kFlushBytes / 4);
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
+      buffer_.resize(buffer_.size() + 2 * n, 0);
+      count -= n;
+      if (buffer_.size() * 2 >= kFlushBytes) flush();
+    }
   }
   void flush() {
     if (fd_ < 0 || buffer_.empty()) return;
@@ -128,8 +147,7 @@ class Speaker {
   // Silence up to the first output instant at or after `t`.
   void silenceUntil(simk::Time t) {
     const std::uint64_t upTo = outputsBefore(t);
-    const std::int16_t zero[2] = {0, 0};
-    while (sink.frames() < upTo) sink.put(zero, 1);
+    if (sink.frames() < upTo) sink.putSilence(upTo - sink.frames());
   }
   void start(simk::Time t, std::uint32_t rate) {
     finish();
@@ -140,9 +158,8 @@ class Speaker {
     in_.clear();
     base_ = 0;
   }
-  void add(double l, double r) {
-    in_.push_back(l);
-    in_.push_back(r);
+  void add(const double* lr, std::size_t count) {
+    in_.insert(in_.end(), lr, lr + 2 * count);
     produce(false);
   }
   // The segment ended: outputs up to its last frame, the rest of its span is silence.
@@ -168,37 +185,51 @@ class Speaker {
     if (i > last) i = last;
     return in_[static_cast<std::size_t>(i - base_) * 2 + static_cast<std::size_t>(ch)];
   }
+  // The output frames whose input is there, from the next one on; with `ending`, up to the
+  // segment's last frame (the frames beyond it taken as the last one).
   void produce(bool ending) {
     const std::int64_t count = base_ + static_cast<std::int64_t>(in_.size() / 2);
     if (count == 0) return;
     const std::int64_t last = count - 1;
-    for (;;) {
-      const std::uint64_t k = sink.frames();
+    out_.clear();
+    std::uint64_t k = sink.frames();
+    for (;; ++k) {
       const double p = position(k);
       if (p > static_cast<double>(last)) break;
-      double out[2];
       if (rate_ == kSpeakerRate) {
         const auto i = static_cast<std::int64_t>(std::floor(p + 0.5));
         if (i > last) break;
-        out[0] = at(i, 0, last);
-        out[1] = at(i, 1, last);
+        out_.push_back(toSample(at(i, 0, last)));
+        out_.push_back(toSample(at(i, 1, last)));
+        continue;
+      }
+      const auto i = static_cast<std::int64_t>(std::floor(p));
+      if (!ending && i + 2 > last) break;
+      const double t = p - static_cast<double>(i);
+      double y[4][2];
+      if (i - 1 >= base_ && i + 2 <= last) {
+        const double* frames = &in_[static_cast<std::size_t>(i - 1 - base_) * 2];
+        for (int j = 0; j < 4; ++j) {
+          y[j][0] = frames[2 * j];
+          y[j][1] = frames[2 * j + 1];
+        }
       } else {
-        const auto i = static_cast<std::int64_t>(std::floor(p));
-        if (!ending && i + 2 > last) break;
-        const double t = p - static_cast<double>(i);
-        for (int ch = 0; ch < 2; ++ch) {
-          const double y0 = at(i - 1, ch, last), y1 = at(i, ch, last), y2 = at(i + 1, ch, last),
-                       y3 = at(i + 2, ch, last);
-          out[ch] = y1 + 0.5 * t *
-                             (y2 - y0 +
-                              t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)));
+        for (int j = 0; j < 4; ++j) {
+          y[j][0] = at(i - 1 + j, 0, last);
+          y[j][1] = at(i - 1 + j, 1, last);
         }
       }
-      sink.put(toSample(out[0]), toSample(out[1]));
+      for (int ch = 0; ch < 2; ++ch) {
+        const double y0 = y[0][ch], y1 = y[1][ch], y2 = y[2][ch], y3 = y[3][ch];
+        out_.push_back(toSample(
+            y1 +
+            0.5 * t *
+                (y2 - y0 + t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)))));
+      }
     }
+    sink.put(out_.data(), out_.size() / 2);
     // Keep the frames still needed (from one before the next output's position).
-    const std::int64_t keepFrom =
-        static_cast<std::int64_t>(std::floor(position(sink.frames()))) - 1;
+    const std::int64_t keepFrom = static_cast<std::int64_t>(std::floor(position(k))) - 1;
     if (keepFrom > base_ + 4096) {
       const std::int64_t drop = (keepFrom < last ? keepFrom : last) - base_;
       in_.erase(in_.begin(), in_.begin() + drop * 2);
@@ -211,6 +242,7 @@ class Speaker {
   double start_ = 0;
   std::vector<double> in_;  // processed frames of this segment from frame base_ on
   std::int64_t base_ = 0;
+  std::vector<std::int16_t> out_;  // the output frames of one call of produce()
 };
 
 // The two files as the codec's listener.
@@ -229,7 +261,7 @@ class Files : public Listener {
     if (capture.on()) capture.put(lr, count);
   }
   bool wantsSpeaker() const override { return speaker.sink.on() && speaker.active(); }
-  void played(double left, double right) override { speaker.add(left, right); }
+  void played(const double* lr, std::size_t count) override { speaker.add(lr, count); }
   void linkStop() override { speaker.finish(); }
   void finish(simk::Time now) override {
     speaker.finish();

@@ -146,34 +146,39 @@ Settings settingsFor(const Key& k) {
   return s;
 }
 
-// One instance of the digital path: the cached settings and the filters' state.
+// One instance of the digital path: the cached settings and the filters' state. It works on
+// blocks of frames; each sample goes through exactly the arithmetic of the chip's order above.
 class Dsp {
  public:
   void invalidate() { stale_ = true; }
-  void process(double& l, double& r, std::uint32_t rate) {
+  // `count` frames of `in` (left, right interleaved) into `out`.
+  void process(const std::int16_t* in, double* out, std::size_t count, std::uint32_t rate) {
     if (stale_ || rate != key_.rate) refresh(rate);
-    if (s_.widen) {
-      const double mid = (l + r) / 2, side = (l - r) / 2 * s_.sideGain;
-      l = mid + side;
-      r = mid - side;
-    }
-    double* ch[2] = {&l, &r};
-    for (int c = 0; c < 2; ++c) {
-      double x = *ch[c];
-      for (int b = 0; b < 5; ++b) {
-        const Biquad& q = s_.eq[b];
-        if (!q.active) continue;
-        State& st = state_[c][b];
-        const double y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
-        st.x2 = st.x1;
-        st.x1 = x;
-        st.y2 = st.y1;
-        st.y1 = y;
-        x = y;
+    const double gainL = s_.gain[0], gainR = s_.gain[1];
+    const bool silentL = s_.softMute || !s_.speakerOn[0];
+    const bool silentR = s_.softMute || !s_.speakerOn[1];
+    if (bands_ == 0 && !s_.widen) {
+      for (std::size_t i = 0; i < count; ++i) {
+        const double l = in[2 * i], r = in[2 * i + 1];
+        out[2 * i] = silentL ? 0.0 : clip16(clip16(l) * gainL);
+        out[2 * i + 1] = silentR ? 0.0 : clip16(clip16(r) * gainR);
       }
-      x = clip16(x);
-      x = s_.softMute || !s_.speakerOn[c] ? 0.0 : x * s_.gain[c];
-      *ch[c] = clip16(x);
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      double l = in[2 * i], r = in[2 * i + 1];
+      if (s_.widen) {
+        const double mid = (l + r) / 2, side = (l - r) / 2 * s_.sideGain;
+        l = mid + side;
+        r = mid - side;
+      }
+      for (int b = 0; b < bands_; ++b) {
+        const Biquad& q = active_[b];
+        l = step(q, state_[0][b], l);
+        r = step(q, state_[1][b], r);
+      }
+      out[2 * i] = silentL ? 0.0 : clip16(clip16(l) * gainL);
+      out[2 * i + 1] = silentR ? 0.0 : clip16(clip16(r) * gainR);
     }
   }
 
@@ -181,6 +186,14 @@ class Dsp {
   struct State {
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   };
+  static double step(const Biquad& q, State& st, double x) {
+    const double y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
+    st.x2 = st.x1;
+    st.x1 = x;
+    st.y2 = st.y1;
+    st.y1 = y;
+    return y;
+  }
   void refresh(std::uint32_t rate) {
     Key k;
     for (int i = 0; i < 8; ++i) k.regs[i] = simcodec::reg(kKeyRegs[i]);
@@ -189,11 +202,29 @@ class Dsp {
     if (k == key_) return;
     key_ = k;
     s_ = settingsFor(k);
+    // The filter state of the bands in use goes back to their bands (a band out of use keeps
+    // its state until it is in use again); then the bands now in use, in order, take theirs.
+    for (int c = 0; c < 2; ++c) {
+      for (int b = 0; b < bands_; ++b) bandState_[c][band_[b]] = state_[c][b];
+    }
+    bands_ = 0;
+    for (int b = 0; b < 5; ++b) {
+      if (!s_.eq[b].active) continue;
+      active_[bands_] = s_.eq[b];
+      state_[0][bands_] = bandState_[0][b];
+      state_[1][bands_] = bandState_[1][b];
+      band_[bands_++] = b;
+    }
   }
+
   bool stale_ = true;
   Key key_;
   Settings s_;
-  State state_[2][5];
+  int bands_ = 0;          // bands in use
+  Biquad active_[5];       // their filters
+  int band_[5] = {};       // which band each is
+  State state_[2][5];      // their state while in use
+  State bandState_[2][5];  // every band's state (a band not in use keeps what it had)
 };
 
 // The frames of the SAI through the codec to the listeners.
@@ -214,12 +245,10 @@ class Playback : public simhal::SaiReceiver {
       speaker = speaker || l->wantsSpeaker();
     }
     if (!speaker) return;
-    for (std::size_t i = 0; i < count; ++i) {
-      double left = lr[2 * i], right = lr[2 * i + 1];
-      dsp.process(left, right, rate);
-      for (Listener* l : listeners) {
-        if (l->wantsSpeaker()) l->played(left, right);
-      }
+    signal.resize(2 * count);
+    dsp.process(lr, signal.data(), count, rate);
+    for (Listener* l : listeners) {
+      if (l->wantsSpeaker()) l->played(signal.data(), count);
     }
   }
   void linkStop() override {
@@ -232,6 +261,7 @@ class Playback : public simhal::SaiReceiver {
   std::vector<Listener*> listeners;
   Dsp dsp;
   Dsp testDsp;
+  std::vector<double> signal;  // the speaker's signal of the frames being delivered
   bool linked = false;
   std::uint32_t rate = 0;
   std::uint64_t sent = 0;
@@ -269,10 +299,11 @@ void codecWillChange() {
 }
 
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate) {
-  double l = left, r = right;
-  playback().testDsp.process(l, r, rate);
-  left = toSample(l);
-  right = toSample(r);
+  const std::int16_t in[2] = {left, right};
+  double out[2];
+  playback().testDsp.process(in, out, 1, rate);
+  left = toSample(out[0]);
+  right = toSample(out[1]);
 }
 
 std::uint64_t framesSentTotal() { return playback().sent; }

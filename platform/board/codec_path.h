@@ -23,8 +23,9 @@ class Listener {
   virtual void sent(const std::int16_t* lr, std::size_t count) = 0;
   // Whether the speaker's signal is wanted (it costs the path's work).
   virtual bool wantsSpeaker() const = 0;
-  // The speaker's signal for the next frame sent, in 16-bit full scale, clipped, not rounded.
-  virtual void played(double left, double right) = 0;
+  // The speaker's signal for the next `count` frames sent (left, right interleaved), in 16-bit
+  // full scale, clipped, not rounded.
+  virtual void played(const double* lr, std::size_t count) = 0;
   // The SAI stops carrying frames.
   virtual void linkStop() = 0;
   // The run ends at `now`: everything up to now is to be written.
