@@ -25,6 +25,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec_path.h"
 #include "runtime_heap.h"
 
@@ -37,16 +41,37 @@ constexpr std::size_t kFlushBytes = 1 << 16;
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
 // Rounds to the nearest 16-bit sample, halves away from zero (as lround does), after clipping.
+// Without branches: the fraction of a signal is as good as random.
 inline std::int16_t toSample(double v) {
   v = clip16(v);
-  auto n = static_cast<std::int32_t>(v);  // towards zero; the fraction left is exact
+  const auto n = static_cast<std::int32_t>(v);  // towards zero; the fraction left is exact
   const double fraction = v - static_cast<double>(n);
-  if (fraction >= 0.5) {
-    ++n;
-  } else if (fraction <= -0.5) {
-    --n;
-  }
-  return static_cast<std::int16_t>(n);
+  return static_cast<std::int16_t>(n + static_cast<std::int32_t>(fraction >= 0.5) -
+                                   static_cast<std::int32_t>(fraction <= -0.5));
+}
+
+// A left and a right value side by side: every operation on them is exactly the operation on
+// each value alone.
+using Pair = double __attribute__((vector_size(16)));
+
+// toSample of both values of a pair, into o[0] and o[1].
+inline void toSamples(Pair v, std::int16_t* o) {
+#if defined(__SSE2__)
+  // The same steps on both lanes: clipping that lets NaN through as clip16 does, truncation,
+  // the exact fraction, one up or down, and the low 16 bits.
+  const __m128d x = _mm_min_pd(_mm_set1_pd(32767.0), _mm_max_pd(_mm_set1_pd(-32768.0), v));
+  __m128i n = _mm_cvttpd_epi32(x);
+  const __m128d fraction = _mm_sub_pd(x, _mm_cvtepi32_pd(n));
+  const __m128i up = _mm_castpd_si128(_mm_cmpge_pd(fraction, _mm_set1_pd(0.5)));
+  const __m128i down = _mm_castpd_si128(_mm_cmple_pd(fraction, _mm_set1_pd(-0.5)));
+  n = _mm_sub_epi32(n, _mm_shuffle_epi32(up, _MM_SHUFFLE(3, 3, 2, 0)));
+  n = _mm_add_epi32(n, _mm_shuffle_epi32(down, _MM_SHUFFLE(3, 3, 2, 0)));
+  const std::int32_t both = _mm_cvtsi128_si32(_mm_shufflelo_epi16(n, _MM_SHUFFLE(3, 3, 2, 0)));
+  std::memcpy(o, &both, sizeof both);
+#else
+  o[0] = toSample(v[0]);
+  o[1] = toSample(v[1]);
+#endif
 }
 
 bool writeAll(int fd, const void* data, std::size_t bytes) {
@@ -188,53 +213,84 @@ class Speaker {
   // The output frames whose input is there, from the next one on; with `ending`, up to the
   // segment's last frame (the frames beyond it taken as the last one).
   void produce(bool ending) {
+    if (!sink.on()) return;
     const std::int64_t count = base_ + static_cast<std::int64_t>(in_.size() / 2);
     if (count == 0) return;
     const std::int64_t last = count - 1;
-    out_.clear();
-    std::uint64_t k = sink.frames();
-    for (;; ++k) {
-      const double p = position(k);
-      if (p > static_cast<double>(last)) break;
-      if (rate_ == kSpeakerRate) {
-        const auto i = static_cast<std::int64_t>(std::floor(p + 0.5));
-        if (i > last) break;
-        out_.push_back(toSample(at(i, 0, last)));
-        out_.push_back(toSample(at(i, 1, last)));
-        continue;
-      }
-      const auto i = static_cast<std::int64_t>(std::floor(p));
-      if (!ending && i + 2 > last) break;
-      const double t = p - static_cast<double>(i);
-      double y[4][2];
-      if (i - 1 >= base_ && i + 2 <= last) {
-        const double* frames = &in_[static_cast<std::size_t>(i - 1 - base_) * 2];
-        for (int j = 0; j < 4; ++j) {
-          y[j][0] = frames[2 * j];
-          y[j][1] = frames[2 * j + 1];
+    const auto lastPosition = static_cast<double>(last);
+    const double start = start_, rate = rate_;
+    const double* frames = in_.data();
+    const std::int64_t base = base_;
+    const bool nearest = rate_ == kSpeakerRate;
+    // Output frame numbers stay far below 2^53: as signed numbers and as doubles counted up
+    // they are exact.
+    auto k = static_cast<std::int64_t>(sink.frames());
+    auto kd = static_cast<double>(k);
+    std::size_t n = 0;  // output frames in out_
+    // In rounds: first where the next outputs lie in the input, then the outputs themselves
+    // (two short loops keep more outputs in flight in the processor than one long one).
+    constexpr std::size_t kRound = 256;
+    std::int64_t index[kRound];
+    double fraction[kRound];
+    for (;;) {
+      std::size_t m = 0;
+      for (; m < kRound; ++m, ++k, kd += 1.0) {
+        const double p = (kd / kSpeakerRate - start) * rate;
+        if (p > lastPosition) break;
+        if (nearest) {
+          const std::int64_t i = floorOf(p + 0.5);
+          if (i > last) break;
+          index[m] = i;
+          continue;
         }
-      } else {
-        for (int j = 0; j < 4; ++j) {
-          y[j][0] = at(i - 1 + j, 0, last);
-          y[j][1] = at(i - 1 + j, 1, last);
+        const std::int64_t i = floorOf(p);
+        if (!ending && i + 2 > last) break;
+        index[m] = i;
+        fraction[m] = p - static_cast<double>(i);
+      }
+      if (2 * (n + m) > out_.size()) out_.resize(2 * (n + m) + 8192);
+      std::int16_t* o = &out_[2 * n];
+      for (std::size_t j = 0; j < m; ++j, o += 2) {
+        const std::int64_t i = index[j];
+        if (nearest) {
+          toSamples(Pair{at(i, 0, last), at(i, 1, last)}, o);
+          continue;
         }
+        const double t = fraction[j];
+        Pair y0, y1, y2, y3;
+        if (i - 1 >= base && i + 2 <= last) {
+          const double* f = frames + (i - 1 - base) * 2;
+          std::memcpy(&y0, f, sizeof y0);
+          std::memcpy(&y1, f + 2, sizeof y1);
+          std::memcpy(&y2, f + 4, sizeof y2);
+          std::memcpy(&y3, f + 6, sizeof y3);
+        } else {
+          y0 = Pair{at(i - 1, 0, last), at(i - 1, 1, last)};
+          y1 = Pair{at(i, 0, last), at(i, 1, last)};
+          y2 = Pair{at(i + 1, 0, last), at(i + 1, 1, last)};
+          y3 = Pair{at(i + 2, 0, last), at(i + 2, 1, last)};
+        }
+        toSamples(y1 + 0.5 * t *
+                           (y2 - y0 +
+                            t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0))),
+                  o);
       }
-      for (int ch = 0; ch < 2; ++ch) {
-        const double y0 = y[0][ch], y1 = y[1][ch], y2 = y[2][ch], y3 = y[3][ch];
-        out_.push_back(toSample(
-            y1 +
-            0.5 * t *
-                (y2 - y0 + t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)))));
-      }
+      n += m;
+      if (m < kRound) break;
     }
-    sink.put(out_.data(), out_.size() / 2);
+    sink.put(out_.data(), n);
     // Keep the frames still needed (from one before the next output's position).
-    const std::int64_t keepFrom = static_cast<std::int64_t>(std::floor(position(k))) - 1;
+    const std::int64_t keepFrom = floorOf(position(static_cast<std::uint64_t>(k))) - 1;
     if (keepFrom > base_ + 4096) {
       const std::int64_t drop = (keepFrom < last ? keepFrom : last) - base_;
       in_.erase(in_.begin(), in_.begin() + drop * 2);
       base_ += drop;
     }
+  }
+  // floor(p) as an integer, exactly.
+  static std::int64_t floorOf(double p) {
+    if (p >= 0 && p < 9.0e18) return static_cast<std::int64_t>(p);  // truncation is the floor
+    return static_cast<std::int64_t>(std::floor(p));
   }
 
   bool active_ = false;

@@ -147,38 +147,21 @@ Settings settingsFor(const Key& k) {
 }
 
 // One instance of the digital path: the cached settings and the filters' state. It works on
-// blocks of frames; each sample goes through exactly the arithmetic of the chip's order above.
+// blocks of frames, with the settings and the bands in use taken once a block; each sample goes
+// through exactly the arithmetic of the chip's order above.
 class Dsp {
  public:
   void invalidate() { stale_ = true; }
   // `count` frames of `in` (left, right interleaved) into `out`.
   void process(const std::int16_t* in, double* out, std::size_t count, std::uint32_t rate) {
     if (stale_ || rate != key_.rate) refresh(rate);
-    const double gainL = s_.gain[0], gainR = s_.gain[1];
-    const bool silentL = s_.softMute || !s_.speakerOn[0];
-    const bool silentR = s_.softMute || !s_.speakerOn[1];
-    if (bands_ == 0 && !s_.widen) {
-      for (std::size_t i = 0; i < count; ++i) {
-        const double l = in[2 * i], r = in[2 * i + 1];
-        out[2 * i] = silentL ? 0.0 : clip16(clip16(l) * gainL);
-        out[2 * i + 1] = silentR ? 0.0 : clip16(clip16(r) * gainR);
-      }
-      return;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-      double l = in[2 * i], r = in[2 * i + 1];
-      if (s_.widen) {
-        const double mid = (l + r) / 2, side = (l - r) / 2 * s_.sideGain;
-        l = mid + side;
-        r = mid - side;
-      }
-      for (int b = 0; b < bands_; ++b) {
-        const Biquad& q = active_[b];
-        l = step(q, state_[0][b], l);
-        r = step(q, state_[1][b], r);
-      }
-      out[2 * i] = silentL ? 0.0 : clip16(clip16(l) * gainL);
-      out[2 * i + 1] = silentR ? 0.0 : clip16(clip16(r) * gainR);
+    switch (bands_) {
+      case 0: return s_.widen ? run<0, true>(in, out, count) : run<0, false>(in, out, count);
+      case 1: return s_.widen ? run<1, true>(in, out, count) : run<1, false>(in, out, count);
+      case 2: return s_.widen ? run<2, true>(in, out, count) : run<2, false>(in, out, count);
+      case 3: return s_.widen ? run<3, true>(in, out, count) : run<3, false>(in, out, count);
+      case 4: return s_.widen ? run<4, true>(in, out, count) : run<4, false>(in, out, count);
+      default: return s_.widen ? run<5, true>(in, out, count) : run<5, false>(in, out, count);
     }
   }
 
@@ -186,13 +169,87 @@ class Dsp {
   struct State {
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   };
-  static double step(const Biquad& q, State& st, double x) {
-    const double y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
+  // Left and right side by side: every operation is done on each of the two exactly as on a
+  // single value, in the same order.
+  using Pair = double __attribute__((vector_size(16)));
+  struct PairState {
+    Pair x1, x2, y1, y2;
+  };
+  static Pair step(const Biquad& q, PairState& st, Pair x) {
+    const Pair y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
     st.x2 = st.x1;
     st.x1 = x;
     st.y2 = st.y1;
     st.y1 = y;
     return y;
+  }
+  // The path with `N` bands in use. The bands run skewed: in round s band b works on frame
+  // s - b, taking what band b - 1 gave in the round before, so that the bands of one round do
+  // not wait for each other; each band still takes its frames in order, exactly as one frame
+  // after the other through all bands would.
+  template <int N, bool Widen>
+  void run(const std::int16_t* in, double* out, std::size_t count) {
+    Biquad q[N > 0 ? N : 1];
+    PairState st[N > 0 ? N : 1];
+    for (int b = 0; b < N; ++b) {
+      q[b] = active_[b];
+      const State &l = state_[0][b], &r = state_[1][b];
+      st[b] = {Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
+    }
+    const bool silentL = s_.softMute || !s_.speakerOn[0];
+    const bool silentR = s_.softMute || !s_.speakerOn[1];
+    const double gainL = s_.gain[0], gainR = s_.gain[1], sideGain = s_.sideGain;
+    auto input = [&](std::size_t i) {
+      double l = in[2 * i], r = in[2 * i + 1];
+      if (Widen) {
+        const double mid = (l + r) / 2, side = (l - r) / 2 * sideGain;
+        l = mid + side;
+        r = mid - side;
+      }
+      return Pair{l, r};
+    };
+    auto output = [&](std::size_t i, Pair y) {
+      out[2 * i] = silentL ? 0.0 : clip16(clip16(y[0]) * gainL);
+      out[2 * i + 1] = silentR ? 0.0 : clip16(clip16(y[1]) * gainR);
+    };
+    if constexpr (N == 0) {
+      for (std::size_t i = 0; i < count; ++i) output(i, input(i));
+    } else {
+      Pair pipe[N] = {};  // pipe[b]: what band b takes in the next round
+      const std::size_t rounds = count + N - 1;
+      std::size_t s = 0;
+      // The first rounds and, after the steady ones, the last: not every band has a frame.
+      auto partial = [&](std::size_t round) {
+        bandsDown<N - 1, N, true>(q, st, pipe, round, count, input, output);
+      };
+      for (; s < rounds && s < static_cast<std::size_t>(N - 1); ++s) partial(s);
+      for (; s < count; ++s) bandsDown<N - 1, N, false>(q, st, pipe, s, count, input, output);
+      for (; s < rounds; ++s) partial(s);
+    }
+    for (int b = 0; b < N; ++b) {
+      state_[0][b] = {st[b].x1[0], st[b].x2[0], st[b].y1[0], st[b].y2[0]};
+      state_[1][b] = {st[b].x1[1], st[b].x2[1], st[b].y1[1], st[b].y2[1]};
+    }
+  }
+  // One round, band B and those below it (the higher band first: it takes the value the lower
+  // one gave in the round before, before the lower one gives its next). Checked: the round is
+  // one of the first or the last, where some bands have no frame.
+  template <int B, int N, bool Checked, typename In, typename Out>
+  static void bandsDown(const Biquad* q, PairState* st, Pair* pipe, std::size_t round,
+                        std::size_t count, In& input, Out& output) {
+    if constexpr (B >= 0) {
+      const bool has = !Checked || (round >= static_cast<std::size_t>(B) && round - B < count);
+      if (has) {
+        const std::size_t frame = round - B;
+        const Pair y = step(q[B], st[B], B == 0 ? input(frame) : pipe[B]);
+        if constexpr (B == N - 1) {
+          output(frame, y);
+        } else {
+          pipe[B + 1] = y;
+        }
+      }
+      bandsDown<B - 1, N, Checked>(q, st, pipe, round, count, input, output);
+    }
   }
   void refresh(std::uint32_t rate) {
     Key k;
