@@ -56,10 +56,11 @@ void runUpdates(void* arg) {
   TimerModel& m = *static_cast<TimerModel*>(arg);
   TIM_TypeDef* tim = m.tim;
   const simhal::IrqVector vector = simhal::irqVector(m.irq);
+  std::uint64_t updates = m.updates;  // only this loop counts them: stored, never read back
   for (unsigned i = 0; i < m.batch; ++i) {
     if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) break;
-    ++m.updates;
-    tim->SR |= TIM_SR_UIF;
+    m.updates = ++updates;
+    tim->SR = TIM_SR_UIF;  // the only status flag this model raises: nothing else to keep
     if (vector.handler != nullptr && *vector.enabled) {
       vector.handler();
     } else {
@@ -151,8 +152,9 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
 
 void HAL_TIM_IRQHandler(TIM_HandleTypeDef* htim) {
   TIM_TypeDef* tim = htim->Instance;
-  if ((tim->SR & TIM_SR_UIF) != 0 && (tim->DIER & TIM_DIER_UIE) != 0) {
-    tim->SR &= ~TIM_SR_UIF;
+  const std::uint32_t sr = tim->SR;
+  if ((sr & TIM_SR_UIF) != 0 && (tim->DIER & TIM_DIER_UIE) != 0) {
+    tim->SR = sr & ~TIM_SR_UIF;
     HAL_TIM_PeriodElapsedCallback(htim);
   }
 }
