@@ -89,60 +89,88 @@ void Timeline::release(std::uint32_t slot) {
   EventSlot& s = slots_[slot];
   s.seq = 0;
   s.fn = nullptr;
-  free_.push_back(slot);  // never grows beyond the slots' capacity reserved in add()
+  free_.push_back(slot);  // never grows beyond the slots' capacity reserved in takeSlot()
 }
 
-simk::EventId Timeline::add(simk::Time t, int order, simk::EventFn fn, void* arg,
-                            std::function<void()>&& closure, bool wakes) {
+std::uint32_t Timeline::takeSlot() {
   if (free_.empty()) {
     // The tables grow (rarely): the board's bookkeeping, not the firmware's heap.
     simruntime::HostScope host;
     if (slots_.size() > kSlotMask) simk::endRun(2, "too many pending events on the timeline");
     slots_.emplace_back();
+    closures_.emplace_back();
     free_.reserve(slots_.capacity());
     heap_.reserve(slots_.capacity());
     free_.push_back(static_cast<std::uint32_t>(slots_.size() - 1));
   }
   const std::uint32_t slot = free_.back();
   free_.pop_back();
+  return slot;
+}
+
+simk::EventId Timeline::insert(simk::Time t, int order, std::uint32_t slot) {
   const std::uint64_t seq = nextSeq_++;
+  slots_[slot].seq = seq;
+  const HeapEntry e{t, order, slot, seq};
+  if (topTaken_) {
+    // In the place of the event that has just run.
+    topTaken_ = false;
+    siftDown(0, e);
+  } else {
+    heap_.push_back(e);
+    siftUp(heap_.size() - 1, e);
+  }
+  return seq << kSlotBits | slot;
+}
+
+simk::EventId Timeline::add(simk::Time t, int order, simk::EventFn fn, void* arg, bool wakes) {
+  const std::uint32_t slot = takeSlot();
   EventSlot& s = slots_[slot];
-  s.seq = seq;
   s.fn = fn;
   s.arg = arg;
   s.wakes = wakes;
-  if (closure) {
+  return insert(t, order, slot);
+}
+
+simk::EventId Timeline::addClosure(simk::Time t, int order, std::function<void()>&& closure,
+                                   bool wakes) {
+  const std::uint32_t slot = takeSlot();
+  EventSlot& s = slots_[slot];
+  s.fn = nullptr;
+  s.arg = nullptr;
+  s.wakes = wakes;
+  {
     simruntime::HostScope host;
-    s.closure = std::move(closure);
+    closures_[slot] = std::move(closure);
   }
-  heap_.push_back(HeapEntry{});
-  siftUp(heap_.size() - 1, HeapEntry{t, order, slot, seq});
-  return seq << kSlotBits | slot;
+  return insert(t, order, slot);
 }
 
 bool Timeline::remove(simk::EventId id, bool& wakes) {
   const std::uint64_t slot = id & kSlotMask;
-  if (slot >= slots_.size() || slots_[slot].seq != id >> kSlotBits || id >> kSlotBits == 0) {
+  if (slot >= slots_.size() || id >> kSlotBits == 0 || slots_[slot].seq != id >> kSlotBits) {
     return false;
   }
+  settle();
   EventSlot& s = slots_[slot];
   wakes = s.wakes;
   removeAt(s.heapIndex);
-  if (s.closure) {
+  if (s.fn == nullptr) {
     simruntime::HostScope host;
-    s.closure = nullptr;
+    closures_[slot] = nullptr;
   }
   release(static_cast<std::uint32_t>(slot));
   return true;
 }
 
 Timeline::Due Timeline::takeFirst(std::function<void()>& closure) {
+  settle();
   const HeapEntry first = heap_.front();
-  removeAt(0);
   EventSlot& s = slots_[first.slot];
   const Due due{first.t, s.fn, s.arg, s.wakes};
-  if (s.fn == nullptr) closure = std::move(s.closure);
+  if (s.fn == nullptr) closure = std::move(closures_[first.slot]);
   release(first.slot);
+  topTaken_ = true;
   return due;
 }
 
@@ -159,6 +187,7 @@ void runEvent() {
     closure();
   }
   --k.isrDepth;
+  k.timeline.settle();
   if (closure) {
     simruntime::HostScope host;
     closure = nullptr;
@@ -207,14 +236,14 @@ EventId schedule(Time t, int order, EventFn fn, void* arg, bool wakes) {
   Kernel& k = K();
   if (t < k.now) t = k.now;
   if (wakes) ++k.wakingEvents;
-  return k.timeline.add(t, order, fn, arg, {}, wakes);
+  return k.timeline.add(t, order, fn, arg, wakes);
 }
 
 EventId schedule(Time t, int order, std::function<void()> fn, bool wakes) {
   Kernel& k = K();
   if (t < k.now) t = k.now;
   if (wakes) ++k.wakingEvents;
-  return k.timeline.add(t, order, nullptr, nullptr, std::move(fn), wakes);
+  return k.timeline.addClosure(t, order, std::move(fn), wakes);
 }
 
 bool cancel(EventId id) {
