@@ -56,13 +56,17 @@ void runUpdates(void* arg) {
   TimerModel& m = *static_cast<TimerModel*>(arg);
   TIM_TypeDef* tim = m.tim;
   const simhal::IrqVector vector = simhal::irqVector(m.irq);
+  void (*const handler)(void) = vector.handler;
+  const bool* const enabled = vector.enabled;
   std::uint64_t updates = m.updates;  // only this loop counts them: stored, never read back
+  // The counter runs and its update interrupt is on: both are bit 0 of their registers.
+  static_assert(TIM_CR1_CEN == 1 && TIM_DIER_UIE == 1);
   for (unsigned i = 0; i < m.batch; ++i) {
-    if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) break;
+    if ((tim->CR1 & tim->DIER & 1U) == 0) break;
     m.updates = ++updates;
     tim->SR = TIM_SR_UIF;  // the only status flag this model raises: nothing else to keep
-    if (vector.handler != nullptr && *vector.enabled) {
-      vector.handler();
+    if (handler != nullptr && *enabled) {
+      handler();
     } else {
       simhal::raiseIrq(m.irq);
     }

@@ -221,7 +221,10 @@ struct Kernel {
 };
 
 // The kernel of this board (never destroyed: host threads may still look at it).
-Kernel& K();
+inline Kernel& K() {
+  static Kernel* const k = new Kernel();
+  return *k;
+}
 
 // The task the calling context runs; null in the main context.
 inline Tcb* self() { return static_cast<Tcb*>(handover::self()); }
