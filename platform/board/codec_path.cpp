@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "codec.h"
@@ -42,6 +43,21 @@ constexpr double kPi = 3.14159265358979323846;
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
 std::int16_t toSample(double v) { return static_cast<std::int16_t>(std::lround(clip16(v))); }
+
+// Left and right side by side: every operation is done on each of the two exactly as on a
+// single value, in the same order.
+using Pair = double __attribute__((vector_size(16)));
+
+// clip16 of both values (a NaN passes, as through clip16).
+inline Pair clipPair(Pair v) {
+#if defined(__SSE2__)
+  // The processor's max and min give their second operand when either is a NaN.
+  return __builtin_ia32_minpd(Pair{32767.0, 32767.0},
+                              __builtin_ia32_maxpd(Pair{-32768.0, -32768.0}, v));
+#else
+  return Pair{clip16(v[0]), clip16(v[1])};
+#endif
+}
 
 // ---- the codec's digital path
 
@@ -169,9 +185,6 @@ class Dsp {
   struct State {
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   };
-  // Left and right side by side: every operation is done on each of the two exactly as on a
-  // single value, in the same order.
-  using Pair = double __attribute__((vector_size(16)));
   struct PairState {
     Pair x1, x2, y1, y2;
   };
@@ -208,9 +221,14 @@ class Dsp {
       }
       return Pair{l, r};
     };
+    // A muted side gives 0.0: its lane of `heard` has no bit set.
+    using Bits = std::int64_t __attribute__((vector_size(16)));
+    const Bits heard = {silentL ? 0 : -1, silentR ? 0 : -1};
+    const Pair gain = {gainL, gainR};
     auto output = [&](std::size_t i, Pair y) {
-      out[2 * i] = silentL ? 0.0 : clip16(clip16(y[0]) * gainL);
-      out[2 * i + 1] = silentR ? 0.0 : clip16(clip16(y[1]) * gainR);
+      const Pair v = clipPair(clipPair(y) * gain);
+      const Pair o = reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & heard);
+      std::memcpy(out + 2 * i, &o, sizeof o);
     };
     if constexpr (N == 0) {
       for (std::size_t i = 0; i < count; ++i) output(i, input(i));
