@@ -336,6 +336,7 @@ class Playback : public simhal::SaiReceiver {
   std::vector<Listener*> listeners;
   Dsp dsp;
   Dsp testDsp;
+  Dsp testBlockDsp;
   std::vector<double> signal;  // the speaker's signal of the frames being delivered
   bool linked = false;
   std::uint32_t rate = 0;
@@ -371,6 +372,7 @@ void codecWillChange() {
   if (p.linked && p.block != nullptr) simhal::saiCatchUp(p.block);
   p.dsp.invalidate();
   p.testDsp.invalidate();
+  p.testBlockDsp.invalidate();
 }
 
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate) {
@@ -379,6 +381,12 @@ void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate)
   playback().testDsp.process(in, out, 1, rate);
   left = toSample(out[0]);
   right = toSample(out[1]);
+}
+
+void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate) {
+  std::vector<double> out(2 * count);
+  playback().testBlockDsp.process(lr, out.data(), count, rate);
+  for (std::size_t i = 0; i < 2 * count; ++i) lr[i] = toSample(out[i]);
 }
 
 std::uint64_t framesSentTotal() { return playback().sent; }

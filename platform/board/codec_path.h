@@ -50,6 +50,9 @@ void codecWillChange();
 // What the speaker path does to one stereo frame with the codec's current registers, at
 // `rate` (the state of the equaliser filters is kept between calls).
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate);
+// The same on `count` frames at once (left, right interleaved, in place), as the speaker's
+// signal is worked out, with filter state of its own.
+void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate);
 // Frames the SAI has sent since power-on.
 std::uint64_t framesSentTotal();
 
