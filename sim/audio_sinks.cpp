@@ -42,7 +42,7 @@ double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.
 
 // Rounds to the nearest 16-bit sample, halves away from zero (as lround does), after clipping.
 // Without branches: the fraction of a signal is as good as random.
-inline std::int16_t toSample(double v) {
+[[maybe_unused]] inline std::int16_t toSample(double v) {
   v = clip16(v);
   const auto n = static_cast<std::int32_t>(v);  // towards zero; the fraction left is exact
   const double fraction = v - static_cast<double>(n);
