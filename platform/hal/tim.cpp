@@ -2,8 +2,11 @@
 // timer clock of the bus. A timer whose handler only keeps state may be run in batches (the
 // board says which, batchTimerUpdates): its interrupt is raised `batch` times in a row once
 // every `batch` periods, which leaves the state right at each batch and costs no scheduling in
-// between. Every update is counted, so that a model can tell the updates of a batch apart
-// (simtim.h).
+// between. The handler still runs for every update and decides what each one does; a batch
+// costs one timeline event and one look-up of the handler, which is then called directly.
+// Every update is counted, so that a model can tell the updates of a batch apart (simtim.h).
+//
+// Simplification: the update flag is the only status flag these timers raise.
 #include <algorithm>
 #include <array>
 #include <string>
