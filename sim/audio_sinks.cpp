@@ -141,8 +141,23 @@ void cubicOutputs(const double* frames, std::int64_t base, const std::int64_t* i
     const Quad v =
         y1 +
         0.5 * t * (y2 - y0 + t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)));
-    toSamples(Pair{v[0], v[1]}, o + 2 * j);
-    toSamples(Pair{v[2], v[3]}, o + 2 * j + 2);
+    // toSample() on the four values: clipped (a NaN passes), truncated, one up or down by the
+    // exact fraction, the low 16 bits.
+    using Mask = std::int64_t __attribute__((vector_size(32)));
+    using Int32x4 = std::int32_t __attribute__((vector_size(16)));
+    using Int16x4 = std::int16_t __attribute__((vector_size(8)));
+    const Mask high = v > 32767.0, low = v < -32768.0;
+    const Quad top = {32767.0, 32767.0, 32767.0, 32767.0};
+    const Quad bottom = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Quad x = reinterpret_cast<Quad>((reinterpret_cast<Mask>(v) & ~(high | low)) |
+                                          (reinterpret_cast<Mask>(top) & high) |
+                                          (reinterpret_cast<Mask>(bottom) & low));
+    Int32x4 n = __builtin_convertvector(x, Int32x4);
+    const Quad fraction4 = x - __builtin_convertvector(n, Quad);
+    n = n - __builtin_convertvector(static_cast<Mask>(fraction4 >= 0.5), Int32x4) +
+        __builtin_convertvector(static_cast<Mask>(fraction4 <= -0.5), Int32x4);
+    const Int16x4 samples = __builtin_convertvector(n, Int16x4);
+    std::memcpy(o + 2 * j, &samples, sizeof samples);
   }
   for (; j < count; ++j) {
     const double* a = frames + (index[j] - 1 - base) * 2;
