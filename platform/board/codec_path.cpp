@@ -202,8 +202,8 @@ class Dsp {
   // after the other through all bands would.
   template <int N, bool Widen>
   void run(const std::int16_t* in, double* out, std::size_t count) {
-    Biquad q[N > 0 ? N : 1];
-    PairState st[N > 0 ? N : 1];
+    Biquad q[std::max(N, 1)];
+    PairState st[std::max(N, 1)];
     for (int b = 0; b < N; ++b) {
       q[b] = active_[b];
       const State &l = state_[0][b], &r = state_[1][b];
