@@ -1,8 +1,12 @@
 // shapeplay-sim: the player's firmware on a simulated board, under virtual time.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <variant>
 
@@ -32,6 +36,21 @@ int openWav(const std::string& path, std::uint32_t rate) {
     return -1;
   }
   return fd;
+}
+
+// A folder that pictures can be written into: "" or why not.
+std::string writableFolder(const std::string& dir) {
+  struct stat st;
+  if (::stat(dir.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return "not a folder";
+  if (::access(dir.c_str(), W_OK) != 0) return std::strerror(errno);
+  return {};
+}
+
+// The folder of --screenshots, made if it does not exist yet: "" or why it cannot be used.
+std::string screenshotFolder(const std::string& dir) {
+  if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return std::strerror(errno);
+  return writableFolder(dir);
 }
 
 void finishWav(int fd, const std::string& path) {
@@ -73,6 +92,15 @@ int main(int argc, char** argv) {
         return simcli::kExitScenario;
       }
       std::string reason;
+      if (cmd.op == simscn::Op::Screenshot) {
+        const std::string folder = std::filesystem::path(cmd.path).parent_path().string();
+        reason = writableFolder(folder.empty() ? "." : folder);
+        if (!reason.empty()) {
+          std::fprintf(stderr, "shapeplay-sim: %s:%d: cannot write screenshot %s: %s\n",
+                       config.script.file.c_str(), cmd.line, cmd.path.c_str(), reason.c_str());
+          return simcli::kExitBadInput;
+        }
+      }
       if (cmd.op == simscn::Op::Insert && !simusb::checkImage(cmd.path, &reason)) {
         std::fprintf(stderr, "shapeplay-sim: %s:%d: cannot read stick image %s: %s\n",
                      config.script.file.c_str(), cmd.line, cmd.path.c_str(), reason.c_str());
@@ -101,6 +129,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "shapeplay-sim: --stick: cannot read %s: %s\n",
                  config.options.stick.c_str(), reason.c_str());
     return simcli::kExitBadInput;
+  }
+
+  if (!config.options.screenshots.empty()) {
+    const std::string why = screenshotFolder(config.options.screenshots);
+    if (!why.empty()) {
+      std::fprintf(stderr, "shapeplay-sim: --screenshots: cannot write into %s: %s\n",
+                   config.options.screenshots.c_str(), why.c_str());
+      return simcli::kExitBadInput;
+    }
   }
 
   config.logFd = openOutput(config.options.log);

@@ -139,7 +139,9 @@ Options:
   --trace FILE         write a JSON-lines trace of simulated events to FILE
   --wav FILE           write the audio output to FILE as WAV
   --sai-capture FILE   write the raw samples sent to the audio interface to FILE
-  --screenshots DIR    folder for screenshots
+  --screenshots DIR    write DIR/NNNN-SCREEN-MS.png each time the panel's picture
+                       changes (NNNN its frame number, SCREEN the screen shown, MS
+                       the virtual milliseconds); DIR is made if missing
   --stick-timing C,B   time a stick read takes: C per command plus B per byte
                        (default 2ms,1250ns: about 800 KB/s, a full-speed stick)
   --realtime           pace virtual time to the wall clock
@@ -152,15 +154,19 @@ Scenario commands (one a line, # starts a comment):
   wait TIME                      let virtual time pass
   insert IMAGE                   put a stick in (relative to the script's folder)
   remove                         pull the stick out
-  touch X Y                      tap at portrait coordinates (X 0..271, Y 0..479)
-  press X Y                      touch down
-  release                        touch up
-  drag X1 Y1 X2 Y2 TIME          move a touch from one point to another
+  touch X Y                      tap (down for 100ms) at X 0..271, Y 0..479 of the
+                                 screen as the child sees it (as in a screenshot)
+  press X Y                      finger down (on a finger already down: move it)
+  release                        finger up
+  drag X1 Y1 X2 Y2 TIME          finger down at X1 Y1, moved evenly to X2 Y2 in
+                                 TIME, lifted 20ms after it arrived
   turn N                         encoder detents, positive = clockwise
   key parents|power down|up|tap  press or release a key, or both
   mono on|off                    mono switch
   light VALUE                    raw 12-bit light-sensor reading 0..4095
-  screenshot FILE                save the screen as PNG (relative to the script's folder)
+  screenshot FILE                the screen as the child sees it (272 x 480) as PNG
+                                 (relative to the script's folder)
+  keycode N                      key code N (0..255) to the screen shown, e.g. 113 (q)
   power on                       start again after a power-off
   event BUTTON [main=N] [playback=N] [param=N]
                                  a request to the main loop as the screens send it;

@@ -18,14 +18,18 @@
 #include "console.h"
 #include "gui/User/modelUserData.h"
 #include "inputs.h"
+#include "panel.h"
+#include "png_file.h"
 #include "power.h"
 #include "runtime_heap.h"
 #include "sim_stdio.h"
+#include "simgfx.h"
 #include "simhal.h"
 #include "simkernel.h"
 #include "sram_file.h"
 #include "stick.h"
 #include "timefmt.h"
+#include "touch_panel.h"
 #include "trace.h"
 #include "wiring.h"
 
@@ -39,6 +43,7 @@ struct LifeResult {
   int status = 0;
   std::uint64_t endNs = 0;
   std::uint64_t executed = 0;  // scenario commands carried out in this life
+  std::uint64_t frames = 0;    // the panel's pictures so far (they are numbered across lives)
 };
 
 // What survives a power cycle on the outside of the board: the stick in its slot, the keys
@@ -60,6 +65,7 @@ struct Life {
   std::size_t first = 0;
   std::size_t stop = 0;
   bool afterPowerOff = false;
+  std::uint64_t framesBefore = 0;
   Physical physical;
 };
 
@@ -78,6 +84,30 @@ void writeAll(int fd, std::string_view bytes) {
 [[noreturn]] void scenarioError(const RunConfig& config, const simscn::Command& cmd,
                                 const std::string& what) {
   simk::endRun(1, config.script.file + ":" + std::to_string(cmd.line) + ": " + what);
+}
+
+// The panel as the child sees it, to a PNG file; a file that cannot be written ends the run.
+void writeScreenshot(const std::string& path, const std::string& where) {
+  simruntime::HostScope host;
+  std::vector<std::uint8_t> rgb(simdisplay::kPixels * 3);
+  simdisplay::picture(rgb.data());
+  const std::string error = simpng::writeRgb(path, simdisplay::kWidth, simdisplay::kHeight, rgb);
+  if (!error.empty()) simk::endRun(2, where + "cannot write screenshot " + path + ": " + error);
+}
+
+// --screenshots DIR: DIR/NNNN-<screen>-<t_ms>.png for every new picture of the panel, NNNN
+// being its frame number.
+void screenshotEveryPicture(const std::string& dir) {
+  simdisplay::onNewPicture([dir] {
+    simruntime::HostScope host;
+    const char* screen = simgfx::screenName();
+    char name[128];
+    std::snprintf(name, sizeof name, "%04llu-%s-%llu.png",
+                  static_cast<unsigned long long>(simdisplay::frameNumber()),
+                  screen[0] != '\0' ? screen : "none",
+                  static_cast<unsigned long long>(simk::now() / simk::kMs));
+    writeScreenshot(dir + "/" + name, "--screenshots: ");
+  });
 }
 
 void execute(const RunConfig& config, const simscn::Command& cmd) {
@@ -101,6 +131,17 @@ void execute(const RunConfig& config, const simscn::Command& cmd) {
     }
     case simscn::Op::Mono: simboard::setMono(cmd.n != 0); return;
     case simscn::Op::Light: simboard::setLight(static_cast<int>(cmd.n)); return;
+    case simscn::Op::Touch: simtouch::tap(cmd.x, cmd.y); return;
+    case simscn::Op::Press: simtouch::press(cmd.x, cmd.y); return;
+    case simscn::Op::Release: simtouch::release(); return;
+    case simscn::Op::Drag: simtouch::drag(cmd.x, cmd.y, cmd.x2, cmd.y2, cmd.durationNs); return;
+    case simscn::Op::Keycode:
+      // Like a keyboard's buffer: a code that finds it full is lost.
+      (void)simgfx::sendKey(static_cast<std::uint8_t>(cmd.n));
+      return;
+    case simscn::Op::Screenshot:
+      writeScreenshot(cmd.path, config.script.file + ":" + std::to_string(cmd.line) + ": ");
+      return;
     case simscn::Op::PowerOn: scenarioError(config, cmd, "'power on' while the board is on");
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
@@ -183,6 +224,10 @@ void paceToWallClock() {
   });
   simboard::wire();
   simboard::wirePowerLatch();
+  simdisplay::continueNumbering(life.framesBefore);
+  simdisplay::setPresent(config.display);
+  simgfx::setDrawing(config.drawing);
+  if (!config.options.screenshots.empty()) screenshotEveryPicture(config.options.screenshots);
   simruntime::routeStdoutToFirmware();
   simhal::installFaultHandlers();
   simaudio::attachSinks(config.wavFd, config.saiCaptureFd);
@@ -194,7 +239,7 @@ void paceToWallClock() {
         .unum("kernel_peak", simk::kernelHeapPeak())
         .unum("runtime_peak", simruntime::runtimeHeapPeak());
     simtrace::flush();
-    LifeResult r{status, simk::now(), executed};
+    LifeResult r{status, simk::now(), executed, simdisplay::frameNumber()};
     (void)!::write(resultFd, &r, sizeof r);
   });
   // The serial SRAM keeps its content in its file: loaded at power-on, written back at the end.
@@ -287,6 +332,12 @@ bool supported(simscn::Op op) {
     case simscn::Op::Key:
     case simscn::Op::Mono:
     case simscn::Op::Light:
+    case simscn::Op::Touch:
+    case simscn::Op::Press:
+    case simscn::Op::Release:
+    case simscn::Op::Drag:
+    case simscn::Op::Keycode:
+    case simscn::Op::Screenshot:
     case simscn::Op::PowerOn: return true;
     default: return false;
   }
@@ -324,6 +375,7 @@ int run(const RunConfig& config) {
     life.start = std::max<simk::Time>(commands[next].timeNs, result.endNs);
     life.first = next + 1;
     life.afterPowerOff = true;
+    life.framesBefore = result.frames;
   }
 }
 

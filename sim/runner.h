@@ -18,6 +18,10 @@ struct RunConfig {
   int logFd = -1;
   int wavFd = -1;         // --wav: each life appends what the speaker played
   int saiCaptureFd = -1;  // --sai-capture: each life appends the frames the SAI sent
+  // Benchmarks: the frame loop draws (false: frames run but draw nothing); the board has a
+  // display (false: no vertical sync, the frame loop never runs).
+  bool drawing = true;
+  bool display = true;
 };
 
 // Whether the simulated board carries out this kind of scenario command.

@@ -52,6 +52,7 @@ constexpr Syntax kSyntax[] = {
     {"light", Op::Light, 1, 1, "VALUE"},
     {"screenshot", Op::Screenshot, 1, 1, "FILE"},
     {"power", Op::PowerOn, 1, 1, "on"},
+    {"keycode", Op::Keycode, 1, 1, "N"},
     {"event", Op::Event, 1, 13,
      "BUTTON [main=N] [playback=N] [param=N] [maxvol=N boost=N effect3d=N resume=0|1 eq1..eq5=N]"},
 };
@@ -163,6 +164,7 @@ class LineParser {
         cmd_.n = tokens_[1] == "on" ? 1 : 0;
         return {};
       case Op::Light: return integer(1, "VALUE", 0, kMaxLight, cmd_.n);
+      case Op::Keycode: return integer(1, "N", 0, 255, cmd_.n);
       case Op::PowerOn:
         if (tokens_[1] != "on") return "power: only 'power on' exists, got " + quoted(tokens_[1]);
         return {};
@@ -405,6 +407,7 @@ std::string describe(const Command& c) {
     case Op::Key: return "key " + c.key + " " + c.action;
     case Op::Mono: return c.n ? "mono on" : "mono off";
     case Op::Light: return "light " + num(c.n);
+    case Op::Keycode: return "keycode " + num(c.n);
     case Op::Screenshot: return "screenshot " + c.path;
     case Op::PowerOn: return "power on";
     case Op::Event: {

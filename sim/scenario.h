@@ -28,7 +28,8 @@ enum class Op {
   Light,
   Screenshot,
   PowerOn,
-  Event
+  Event,
+  Keycode
 };
 
 // Screen size in portrait orientation.
@@ -44,13 +45,13 @@ struct Command {
   uint64_t durationNs = 0;  // wait, drag
   std::string path;         // insert, screenshot: relative paths resolved against the script
   int x = 0, y = 0, x2 = 0, y2 = 0;  // touch, press: x, y; drag: all four
-  int64_t n = 0;                     // turn: detents; light: reading; mono: 1 = on, 0 = off
-  std::string key;                   // key: "parents" or "power"
-  std::string action;                // key: "down", "up" or "tap"
-  uint8_t button = 0;                // event
-  uint32_t mainFolder = 0;           // event main=
-  uint8_t playback = 0;              // event playback=
-  uint32_t param = 0;                // event param=
+  int64_t n = 0;       // turn: detents; light: reading; mono: 1 = on, 0 = off; keycode: the code
+  std::string key;     // key: "parents" or "power"
+  std::string action;  // key: "down", "up" or "tap"
+  uint8_t button = 0;  // event
+  uint32_t mainFolder = 0;  // event main=
+  uint8_t playback = 0;     // event playback=
+  uint32_t param = 0;       // event param=
   // event: the parents' settings it carries (any of maxvol=, boost=, effect3d=, resume=,
   // eq1= .. eq5= given); the others keep the defaults of the parents' settings.
   bool hasSettings = false;

@@ -16,8 +16,8 @@
 //   light sensor             ADC3 channel 7 (PF9)
 //   USB stick                OTG FS (PA11, PA12, ID PA10), VBUS switch PD5 (low = on)
 //   power latch              PA0 (high = off): wirePowerLatch()
-//   display                  LTDC and its frame buffer (the graphics board adaptation)
-//   touch controller         I2C3, beside the codec (planned)
+//   display                  LTDC: the frame buffer the graphics board adaptation gives it
+//   touch controller         I2C3 at 0x70, beside the codec
 //
 // The DMA streams are the firmware's choice among those the chip wires to each request; the
 // timer channel and SAI models check that choice themselves.
@@ -29,11 +29,14 @@
 #include "codec.h"
 #include "console.h"
 #include "inputs.h"
+#include "panel.h"
 #include "power.h"
+#include "sim_stdio.h"
 #include "simhal.h"
 #include "simtim.h"
 #include "sram.h"
 #include "stick.h"
+#include "touch_panel.h"
 #include "ws2811_chain.h"
 
 namespace simboard {
@@ -42,10 +45,13 @@ void wire() {
   // What the firmware prints reaches the console; a context that sleeps for good is named by
   // the last text it printed.
   simhal::attachUartReceiver(USART1, &simconsole::put);
+  simruntime::observeFirmwareOutput(&simconsole::printed);
   simhal::setSleepReason([] { return simconsole::lastTextOf(simk::contextName()); });
 
   simsram::connect(SPI2, simhal::line(GPIOA, 8));
   simcodec::connect(kControlBus, SAI2_Block_A);
+  simtouch::connect(kControlBus);
+  simdisplay::connect();
   simws2811::connect(TIM3, 1, simhal::line(GPIOB, 4));
   simbacklight::connect(simhal::line(GPIOK, 3), TIM4);
 

@@ -46,6 +46,7 @@ struct Port {
   bool pendingDisconnect = false;
   bool pendingEnabled = false;
   Identity identity;
+  std::uint64_t readCommands = 0;
 };
 
 Port& port() {
@@ -236,6 +237,7 @@ bool connected(Medium* medium) {
 bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
                 std::uint8_t* out) {
   const std::uint64_t bytes = std::uint64_t{count} * port().image.blockSize;
+  ++port().readCommands;
   simk::busyWait(timing().perCommand + bytes * timing().perByte);
   const Port& p = port();
   if (!p.connected || !p.present || p.generation != generation) return false;
@@ -244,6 +246,8 @@ bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count
   std::memcpy(out, p.image.data + offset, bytes);
   return true;
 }
+
+std::uint64_t readCommands() { return port().readCommands; }
 
 void connectVbusSwitch(simhal::Line line) {
   simhal::onOutputChange(line.port, line.pin, [](bool high) {

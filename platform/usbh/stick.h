@@ -58,5 +58,8 @@ bool connected(Medium* medium);
 // library polls for the end of the transfer).
 bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
                 std::uint8_t* out);
+// The board's backdoor: read commands the stick has been given since power-on (each read of
+// one or more blocks is one command).
+std::uint64_t readCommands();
 
 }  // namespace simusb

@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(c.x2 >= 0 && c.x2 < simscn::kScreenWidth && c.y2 >= 0 && c.y2 < simscn::kScreenHeight);
     if (c.op == simscn::Op::Turn) check(c.n != 0 && c.n >= -100000 && c.n <= 100000);
     if (c.op == simscn::Op::Light) check(c.n >= 0 && c.n <= 4095);
+    if (c.op == simscn::Op::Keycode) check(c.n >= 0 && c.n <= 255);
     if (c.op == simscn::Op::Insert || c.op == simscn::Op::Screenshot) check(c.path[0] == '/');
 
     // A description is script text again and must give the same command back.

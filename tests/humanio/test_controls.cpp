@@ -90,10 +90,12 @@ TEST(Knob, FourCountsAStepClampedAtBothEndsWithoutHiddenTravel) {
     at(2000 * kMs, [] { note("counter " + std::to_string(TIM8->CNT)); });
     at(2200 * kMs, [] { simboard::turn(1); });
   });
-  EXPECT_EQ(linesStarting(r.console, "Vol: "), "Vol: 3\nVol: 63\nVol: 62\nVol: 0\nVol: 1\n");
+  // The knob starts at the blank chip's volume, 40.
+  EXPECT_EQ(linesStarting(r.console, "Vol: "), "Vol: 43\nVol: 63\nVol: 62\nVol: 0\nVol: 1\n");
   EXPECT_EQ(r.notes, "counter 0\n");
-  // Volume 0 mutes the codec (soft mute on); the next step up un-mutes it.
-  EXPECT_EQ(codecWrites(r.trace, {1056}, 1800000), "1056=512 1056=16 ");
+  // Volume 0 mutes the codec (soft mute on); with nothing playing the next step up leaves it
+  // muted (the output un-mutes it when it plays).
+  EXPECT_EQ(codecWrites(r.trace, {1056}, 1800000), "1056=512 ");
   EXPECT_EQ(codecWrites(r.trace, {38}, 2200000), "38=321 ");
 }
 
@@ -195,7 +197,7 @@ TEST(PowerOff, ThePowerKeySavesSaysPowerOffAndCutsTheSupplyWhenLetGo) {
   const auto writes = events(r.trace, "sram");
   ASSERT_FALSE(writes.empty());
   EXPECT_LT(writes.back().us, power[0].us);
-  EXPECT_EQ(r.notes, "chip: version " + std::to_string(SRAM_VERSION) + " volume 2\n");
+  EXPECT_EQ(r.notes, "chip: version " + std::to_string(SRAM_VERSION) + " volume 42\n");
 }
 
 TEST(PowerOff, WithAFailedLatchTheBoardStaysOnAndNothingRepeats) {

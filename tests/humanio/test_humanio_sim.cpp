@@ -43,7 +43,7 @@ TEST(PowerCycle, ThePowerKeyEndsALifeAndPowerOnStartsTheNextWithTheSettingsKept)
   const std::string dir = proc::tempDir();
   const SimRun r = sim(dir, {"--sram", dir + "/sram.bin"},
                        "wait 1s\n"
-                       "turn 5\n"
+                       "turn -35\n"
                        "wait 500ms\n"
                        "light 3500\n"  // the room goes dark just before the power-off
                        "key power tap\n"
@@ -52,6 +52,7 @@ TEST(PowerCycle, ThePowerKeyEndsALifeAndPowerOnStartsTheNextWithTheSettingsKept)
                        "wait 1s\n");
   ASSERT_EQ(r.o.status, 0) << r.o.err;
   EXPECT_EQ(count(r.o.out, "Hello World"), 2u) << r.o.out;
+  // The knob starts at the default volume 40 of the blank chip.
   EXPECT_NE(r.o.out.find("Vol: 5\n"), std::string::npos);
   // The first life found a blank chip, the second the record the power-off wrote.
   EXPECT_NE(r.o.out.find("Conf default\n"), std::string::npos);

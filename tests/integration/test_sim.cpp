@@ -109,10 +109,14 @@ TEST(Sim, ExitStatusesSayWhatWentWrong) {
   EXPECT_EQ(early.o.status, 1);
   EXPECT_NE(early.o.err.find("<stdin>:1:"), std::string::npos) << early.o.err;
 
-  const SimRun missingInput = sim({"--headless", "--script", "-"}, "wait 10ms\ntouch 10 10\n");
-  EXPECT_EQ(missingInput.o.status, 1);
-  EXPECT_NE(missingInput.o.err.find("<stdin>:2: 'touch 10 10'"), std::string::npos)
-      << missingInput.o.err;
+  // A screenshot into a folder that is not there is refused before the board starts.
+  const SimRun noFolder =
+      sim({"--headless", "--script", "-"}, "wait 10ms\nscreenshot /nonexistent/s.png\n");
+  EXPECT_EQ(noFolder.o.status, 2);
+  EXPECT_NE(noFolder.o.err.find("<stdin>:2: cannot write screenshot /nonexistent/s.png"),
+            std::string::npos)
+      << noFolder.o.err;
+  EXPECT_TRUE(noFolder.log.empty());
 
   const proc::Output help = proc::run({kSim, "--help"});
   EXPECT_EQ(help.status, 0);

@@ -13,6 +13,7 @@
 #include "gui/model/ModelListener.hpp"
 #include "k_storage.h"
 #include "process.h"
+#include "simgfx.h"
 #include "singleton.h"
 #include "stick.h"
 #include "task.h"
@@ -121,12 +122,26 @@ std::string lines(const std::string& console, const std::string& needle) {
   return boardtest::grep(console, needle);
 }
 
-void watchScreens() {
-  at(50 * simk::kMs, [] {
-    static Screens screens;
-    FrontendHeap::getInstance().model.bind(&screens);
-  });
+// The test's listener takes the place of the presenter of every screen shown (behind the
+// board's own screen hook, set when the graphics start); it orders no screen change itself.
+simgfx::ScreenHook boardHook = nullptr;
+
+void bindTheTestsListener(const char* name) {
+  boardHook(name);
+  static Screens screens;
+  FrontendHeap::getInstance().model.bind(&screens);
 }
+
+void chainWhenTheGraphicsStart() {
+  boardHook = simgfx::screenHook();
+  if (boardHook == nullptr) {
+    at(simk::now() + simk::kMs, chainWhenTheGraphicsStart);
+    return;
+  }
+  simgfx::setScreenHook(bindTheTestsListener);
+}
+
+void watchScreens() { at(simk::kMs, chainWhenTheGraphicsStart); }
 
 TEST_F(MainLoop, FollowsTheStickWithItsScreensAndForgetsTheFoldersWhenItGoes) {
   auto r = boardtest::run(
@@ -258,6 +273,27 @@ TEST_F(MainLoop, PlaybackFolderSeventeenPlaysThatFolderButUsesSlotZero) {
       runFor(3 * simk::kS));
   EXPECT_EQ(lines(r.console, "play 0:"), "play 0:\\Many\\S17\\x.mp3\r\n");
   EXPECT_EQ(r.notes, "audio folder 0\n");
+}
+
+// The console as the device has always printed it: the chosen playback folder is named by the
+// folder list and again by the loop; a root folder the stick does not have lists nothing but
+// still finishes its (empty) sort.
+TEST_F(MainLoop, ChoosingAFolderPrintsItTwiceAndAnUnknownRootFolderStillSorts) {
+  auto r = boardtest::run(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(stick()); });
+        at(2 * simk::kS, [] { send(BTN_PlaybackFolder, 0, 1); });
+        at(2500 * simk::kMs, [] { send(BTN_PlaybackFolder, 200, 0); });
+        firmware_main();
+      },
+      runFor(3 * simk::kS));
+  EXPECT_NE(r.console.find("sort finished\r\nselected 1, 0:\\A\\F2\r\nselected 1, 0:\\A\\F2\r\n"
+                           "playbackFolderName: 0:\\A\\F2\r\n"),
+            std::string::npos)
+      << r.console;
+  EXPECT_NE(r.console.find("open 0:\\\r\nsort finished\r\nplaybackFolderName: \r\n"),
+            std::string::npos)
+      << r.console;
 }
 
 TEST_F(MainLoop, PictureRequestsLoadTheSlotsAndAskTheScreensToRedraw) {

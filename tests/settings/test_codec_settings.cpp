@@ -20,6 +20,8 @@ _AudioSettings& settings() { return Singleton<_AudioSettings>::Instance(); }
 TEST(CodecSettings, EachSetterWritesItsRegisterValues) {
   auto r = settingstest::onBoard([] {
     auto& s = settings();
+    step("open");
+    s.openOutput(true);  // the output plays: the volume alone decides the mute
     step("volume 0");
     s.setVolume(0);
     step("volume 20");
@@ -62,6 +64,18 @@ TEST(CodecSettings, EachSetterWritesItsRegisterValues) {
     s.setVolume(0);
     step("reapply 0");
     s.setVolume();
+    // Paused or stopped, the output stays muted whatever the volume does, until it opens.
+    step("close");
+    s.openOutput(false);
+    step("closed volume 20");
+    s.setVolume(20);
+    step("closed reapply");
+    s.setVolume();
+    step("closed volume 0 and 9");
+    s.setVolume(0);
+    s.setVolume(9);
+    step("open again");
+    s.openOutput(true);
     step("end");
     note(std::string("muted ") + (simcodec::muted() ? "yes" : "no") + ", mono " +
          (s.isMono() ? "on" : "off"));
@@ -82,11 +96,16 @@ TEST(CodecSettings, EachSetterWritesItsRegisterValues) {
   EXPECT_EQ(atStep(log, "boost 3"), "codec 0025=015B\n");
   EXPECT_EQ(atStep(log, "boost 7"), "codec 0025=017F\n");
   EXPECT_EQ(atStep(log, "boost 9"), "codec 0025=017F\n") << "beyond the 3-bit field: the top";
-  // The re-apply form always un-mutes a non-zero volume.
+  // The re-apply form un-mutes a non-zero volume while the output is open.
   EXPECT_EQ(atStep(log, "reapply 20"),
             "codec 0420=0010\ncodec 0422=0010\ncodec 0026=0154\ncodec 0027=0154\n");
   EXPECT_EQ(atStep(log, "reapply 0"), "codec 0420=0200\ncodec 0422=0200\n");
-  EXPECT_EQ(r.notes, "stored 63\nmax 30 volume 30 knob 30/30\nmuted yes, mono on\n");
+  EXPECT_EQ(atStep(log, "closed volume 20"), "codec 0026=0154\ncodec 0027=0154\n");
+  EXPECT_EQ(atStep(log, "closed reapply"), "codec 0026=0154\ncodec 0027=0154\n");
+  EXPECT_EQ(atStep(log, "closed volume 0 and 9"),
+            "codec 0420=0200\ncodec 0422=0200\ncodec 0026=0149\ncodec 0027=0149\n");
+  EXPECT_EQ(atStep(log, "open again"), "codec 0420=0010\nmute 0\ncodec 0422=0010\n");
+  EXPECT_EQ(r.notes, "stored 63\nmax 30 volume 30 knob 30/30\nmuted no, mono on\n");
 }
 
 TEST(CodecSettings, ParentsSettingsChangeWritesInOrderThenStoresTheRecord) {

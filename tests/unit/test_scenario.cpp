@@ -74,9 +74,9 @@ TEST(ScenarioLexing, VeryLongLinesAndOddBytes) {
 TEST(ScenarioCommands, FieldsOfEachCommand) {
   const Script s = parseOk(
       "touch 271 479\npress 5 6\ndrag 1 2 3 4 1s\nturn -100000\nturn +7\nkey parents tap\n"
-      "key power down\nmono on\nmono off\nlight 4095\npower on\n");
+      "key power down\nmono on\nmono off\nlight 4095\npower on\nkeycode 113\nkeycode 0\n");
   const auto& c = s.commands;
-  ASSERT_EQ(c.size(), 11u);
+  ASSERT_EQ(c.size(), 13u);
   EXPECT_TRUE(c[0].op == Op::Touch && c[0].x == 271 && c[0].y == 479);
   EXPECT_TRUE(c[1].op == Op::Press && c[1].x == 5 && c[1].y == 6);
   EXPECT_TRUE(c[2].x == 1 && c[2].y == 2 && c[2].x2 == 3 && c[2].y2 == 4);
@@ -87,6 +87,7 @@ TEST(ScenarioCommands, FieldsOfEachCommand) {
   EXPECT_TRUE(c[7].op == Op::Mono && c[7].n == 1 && c[8].n == 0);
   EXPECT_EQ(c[9].n, 4095);
   EXPECT_EQ(c[10].op, Op::PowerOn);
+  EXPECT_TRUE(c[11].op == Op::Keycode && c[11].n == 113 && c[12].n == 0);
 }
 
 TEST(ScenarioCommands, PathsResolveAgainstTheScriptFolder) {
@@ -145,6 +146,9 @@ TEST(ScenarioErrors, RejectedLinesSayWhatIsWrong) {
       {"mono yes", "'yes'"},
       {"light 4096", "'4096'"},
       {"light -1", "'-1'"},
+      {"keycode 256", "'256'"},
+      {"keycode q", "'q'"},
+      {"keycode", "'keycode' takes 1"},
       {"power off", "'off'"},
       {"insert", "takes 1"},
       {"screenshot a.png b.png", "got 2"},
@@ -173,7 +177,7 @@ TEST(ScenarioErrors, RejectedLinesSayWhatIsWrong) {
 TEST(ScenarioDescribe, DescriptionsParseBackToTheSameCommand) {
   const Script s = parseOk(
       "wait 1.5s\ninsert /x/y.img\nremove\ntouch 1 2\npress 3 4\nrelease\ndrag 1 2 3 4 20ms\n"
-      "turn -3\nkey power tap\nmono off\nlight 7\nscreenshot /s.png\npower on\n"
+      "turn -3\nkey power tap\nmono off\nlight 7\nscreenshot /s.png\npower on\nkeycode 113\n"
       "event BTN_Forward main=2 param=9\nevent 200 playback=1\n");
   std::string again;
   for (const Command& c : s.commands) again += simscn::describe(c) + "\n";

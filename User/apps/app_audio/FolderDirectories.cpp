@@ -15,6 +15,7 @@ uint32_t FolderDirectories::refresh(const std::string& name) {
   printf("open %s\r\n", folder.c_str());
   if (name.empty()) {
     dirList.clear();
+    puts("sort finished\r");
     return 0;
   }
   if (!opened) return 0;

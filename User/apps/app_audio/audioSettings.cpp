@@ -76,18 +76,19 @@ void _AudioSettings::init() {
                slot.currentFileNumber, slot.positionInFile);
       }
     }
-
-    // The knob starts where the stored volume is, within the parents' limit.
-    Volume& volume = Singleton<Volume>::Instance();
-    __HAL_TIM_SET_COUNTER(&volume.timerHandle, d.currentVolume * 4u);
-    volume.maxVal.store(d.maxVolume, std::memory_order_relaxed);
-    const uint8_t ceiling = d.maxVolume < MAX_VOLUME ? d.maxVolume : MAX_VOLUME;
-    volume.currentVal.store(d.currentVolume < ceiling ? d.currentVolume : ceiling,
-                            std::memory_order_relaxed);
   } else {
     puts("Conf default");
     d.currentVolume = defaultVolume;
   }
+
+  // The knob starts where the volume is, within the parents' limit: the stored volume, or the
+  // default one of a fresh record (else its first detent would jump from 40 to 1).
+  Volume& volume = Singleton<Volume>::Instance();
+  __HAL_TIM_SET_COUNTER(&volume.timerHandle, d.currentVolume * 4u);
+  volume.maxVal.store(d.maxVolume, std::memory_order_relaxed);
+  const uint8_t ceiling = d.maxVolume < MAX_VOLUME ? d.maxVolume : MAX_VOLUME;
+  volume.currentVal.store(d.currentVolume < ceiling ? d.currentVolume : ceiling,
+                          std::memory_order_relaxed);
   // Sends nothing for a fresh record (it reaches the chip once something marks it changed);
   // a converted or repaired one is stored at once.
   triggerWrite();
@@ -120,7 +121,9 @@ void _AudioSettings::setVolume(uint16_t volume) {
     return;
   }
   const uint8_t v = atMost(volume, MAX_VOLUME);
-  if (d.currentVolume == 0) mute(false);  // muted by an earlier setVolume(0)
+  // Muted by an earlier setVolume(0): un-muted again, unless the output has nothing to be
+  // heard (paused or stopped); it un-mutes when it opens.
+  if (d.currentVolume == 0 && outputOpen.load(std::memory_order_relaxed)) mute(false);
   writeVolume(v);
   d.currentVolume = v;
   sramData.setChanged();
@@ -133,8 +136,14 @@ void _AudioSettings::setVolume() {
     mute(true);
     return;
   }
-  mute(false);
+  if (outputOpen.load(std::memory_order_relaxed)) mute(false);
   writeVolume(v);
+}
+
+void _AudioSettings::openOutput(bool open) {
+  cpp_freertos::LockGuard bus(codecBusLock);
+  outputOpen.store(open, std::memory_order_relaxed);
+  mute(!open || SramData::data.currentVolume == 0);
 }
 
 void _AudioSettings::setMaxVolume(uint16_t maxVolume) {

@@ -30,7 +30,7 @@ class _AudioSettings {
   uint16_t getAudioTrackNumber() { return sramData.getFilenumber(); }
   void playbackNewTrack(uint16_t n) { sramData.setFilenumber(n); }
   // The track's byte offset; kept in 8 KiB units (rounded down), so a resume starts at most
-  // 8 KiB before the point that was stored. Does not mark the record changed.
+  // 8 KiB before the point that was stored. Marks the record changed when the unit changes.
   void playbackFilePosition(uint32_t byteOffset) { sramData.setPositionInFile(byteOffset); }
   uint32_t getFilePosition() { return sramData.getPositionInFile(); }
   bool getPositionResume() { return SramData::data.positionResume != 0; }
@@ -44,9 +44,13 @@ class _AudioSettings {
   // ---- the codec (values above a setting's range are taken as its maximum)
   // 0 mutes; 1..63 is the speaker level (57 = 0 dB); stored.
   void setVolume(uint16_t volume);
-  // Re-applies the stored volume (at a track's start): mutes at 0, otherwise un-mutes and
-  // writes the level. Stores nothing.
+  // Re-applies the stored volume (at a track's start): mutes at 0, otherwise writes the level
+  // (and un-mutes while the output is open). Stores nothing.
   void setVolume();
+  // The PCM output opens (it plays and is not paused) or closes. The codec's soft mute is off
+  // only while the output is open and the volume is above 0, so that neither the knob nor the
+  // parents' settings can make the speaker play a paused or stopped output's buffer.
+  void openOutput(bool open);
   // The parents' limit 0..63; pulls the volume and the encoder's range under it.
   void setMaxVolume(uint16_t maxVolume);
   // Five band gains 0..24 (12 = 0 dB), lowest band first; switches the equaliser on.
@@ -62,6 +66,7 @@ class _AudioSettings {
   cpp_freertos::MutexStandard& codecBus() { return codecBusLock; }
 
   std::atomic<bool> mono{true};
+  std::atomic<bool> outputOpen{false};
   const uint8_t defaultVolume = DEFAULT_VOLUME;
   const uint8_t defaultMaxVolume = 100;
   SramData sramData;

@@ -1,6 +1,7 @@
 #include "audio_player.h"
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "audioSettings.h"
@@ -8,7 +9,8 @@
 
 namespace {
 
-constexpr uint32_t CHUNK = 512;
+constexpr uint32_t CHUNK = 512;        // bytes handed to the decoder at a time
+constexpr uint32_t READ_SIZE = 4096;   // bytes read from the stick at a time
 constexpr uint32_t EVENT_WAIT = 2000;  // ticks
 constexpr uint32_t POLL = 20;          // ticks between looks at the decoder and the output
 // The stored resume position lies this far before the frame being heard, so that a Layer III
@@ -97,38 +99,47 @@ void AudioPlayer::playMp3(const char* fname, uint32_t skipTo) {
     id3V2TagForward(&audio_file);
   }
   trackStart = static_cast<uint32_t>(f_tell(&audio_file));
+  const uint32_t audioEnd = endOfAudio(&audio_file);
 
-  for (;;) {
+  // The file is read READ_SIZE bytes at a time, one command to the stick instead of eight, so
+  // that what follows the last frame (padding, junk) is read through while the pipeline still
+  // plays the track's end; the decoder gets it in chunks as before. Tags appended after the
+  // audio are not read at all.
+  uint8_t piece[READ_SIZE];
+  bool ended = false;
+  while (!ended) {
+    const auto pieceStart = static_cast<UINT>(f_tell(&audio_file));
+    const UINT left = pieceStart < audioEnd ? audioEnd - pieceStart : 0;
+    const UINT want = left < READ_SIZE ? left : READ_SIZE;
     UINT got = 0;
-    res = f_read(&audio_file, mp3Data.data, CHUNK, &got);
+    res = f_read(&audio_file, piece, want, &got);
     if (res != FR_OK) {
       puts("mp3 problem 2\r");
       closeTrack();
       return;
     }
-    mp3Data.dataSize = got;
-    mp3Data.endOfFile = got < CHUNK;
-    reportPosition();
-    while (!decodeMp3->enqueue(mp3Data) && !doStop.load(std::memory_order_relaxed)) {
+    const bool lastPiece = got < READ_SIZE || pieceStart + got >= audioEnd;
+    for (UINT from = 0; !ended && (from < got || lastPiece);) {
+      const UINT n = got - from < CHUNK ? got - from : CHUNK;
+      std::memcpy(mp3Data.data, piece + from, n);
+      mp3Data.dataSize = n;
+      // The last chunk is the short one, empty when the file ends on a chunk's boundary.
+      mp3Data.endOfFile = lastPiece && n < CHUNK;
+      reportPosition();
+      while (!decodeMp3->enqueue(mp3Data) && !doStop.load(std::memory_order_relaxed)) {
+      }
+      from += n;
+      posInFile = pieceStart + from;
+      ended = mp3Data.endOfFile || doStop.load(std::memory_order_relaxed);
     }
-    posInFile = static_cast<UINT>(f_tell(&audio_file));
-    if (mp3Data.endOfFile || doStop.load(std::memory_order_relaxed)) break;
   }
-  // The end of the file: the decoder decodes to the last frame, then the output plays out
-  // everything before it stops. A stop asked for meanwhile ends the track at once.
-  waitWhile(&AudioPlayer::decoding);
-  if (!doStop.load(std::memory_order_relaxed)) {
-    dac.finishAudio();
-    waitWhile(&AudioPlayer::sounding);
+  // The end of the file: the decoder decodes to the last frame and tells the output, which
+  // plays out everything before it stops. A stop asked for meanwhile ends the track at once.
+  while (!doStop.load(std::memory_order_relaxed) && !dac.isPlayedOut()) {
+    dac.waitForChange(POLL);
+    reportPosition();
   }
   closeTrack();
-}
-
-void AudioPlayer::waitWhile(bool (AudioPlayer::*busy)()) {
-  while (!doStop.load(std::memory_order_relaxed) && (this->*busy)()) {
-    Delay(POLL);
-    reportPosition();
-  }
 }
 
 void AudioPlayer::closeTrack() {
@@ -137,7 +148,11 @@ void AudioPlayer::closeTrack() {
   decodeMp3->stop();
   dac.closeAudio();
   f_close(&audio_file);
-  while (decodeMp3->isRunning() || !dac.isClosed()) Delay(POLL);
+  while (!dac.isClosed()) dac.waitForChange(POLL);
+  while (decodeMp3->isRunning()) Delay(1);
+  // The decoder may have handed over one more block while the output emptied its queue; the
+  // decoder is idle now, so this leaves nothing of the track behind.
+  dac.forgetTrack();
   puts("mp3 decoder finished\r");
   playing.store(false, std::memory_order_relaxed);
 }
@@ -149,6 +164,39 @@ void AudioPlayer::reportPosition() {
   const uint32_t heard = trackStart + (block >= 0 ? decodeMp3->blockOffset(block) : 0);
   const uint32_t resume = heard >= trackStart + RESUME_BEFORE ? heard - RESUME_BEFORE : trackStart;
   settings().playbackFilePosition(resume);
+}
+
+// Where the audio of the open file ends: before the tags that taggers append (an APEv2 tag,
+// often with a cover picture of a hundred kilobytes, and an ID3v1 tag), so that the track ends
+// with its last frame, not after reading through them. The read position is kept.
+uint32_t AudioPlayer::endOfAudio(FIL* pInFile) {
+  const auto position = static_cast<uint32_t>(f_tell(pInFile));
+  auto end = static_cast<uint32_t>(f_size(pInFile));
+  // The last 160 bytes hold an ID3v1 tag (128 bytes from "TAG") and an APEv2 footer (32 bytes
+  // from "APETAGEX") before it, or the footer alone at the very end.
+  constexpr uint32_t TAIL = 160;
+  uint8_t tail[TAIL];
+  UINT got = 0;
+  if (end >= position + TAIL && f_lseek(pInFile, end - TAIL) == FR_OK &&
+      f_read(pInFile, tail, TAIL, &got) == FR_OK && got == TAIL) {
+    const uint8_t* footer = tail + TAIL - 32;
+    if (std::memcmp(tail + TAIL - 128, "TAG", 3) == 0) {
+      end -= 128;
+      footer = tail;
+    }
+    if (std::memcmp(footer, "APETAGEX", 8) == 0) {
+      auto le32 = [footer](int at) {
+        return static_cast<uint32_t>(footer[at]) | static_cast<uint32_t>(footer[at + 1]) << 8 |
+               static_cast<uint32_t>(footer[at + 2]) << 16 |
+               static_cast<uint32_t>(footer[at + 3]) << 24;
+      };
+      // The size counts the items and the footer; a header (flag bit 31) comes before them.
+      const uint64_t size = uint64_t{le32(12)} + ((le32(20) & 0x80000000u) != 0 ? 32 : 0);
+      if (size <= end - position) end -= static_cast<uint32_t>(size);
+    }
+  }
+  f_lseek(pInFile, position);
+  return end;
 }
 
 uint32_t AudioPlayer::id3V2TagEnd(FIL* pInFile) {

@@ -41,11 +41,9 @@ class AudioPlayer : public cpp_freertos::Thread {
   void playMp3(const char* fname, uint32_t skip);
   int id3V2TagForward(FIL* pInFile);
   uint32_t id3V2TagEnd(FIL* pInFile);
+  uint32_t endOfAudio(FIL* pInFile);
   void reportPosition();
   void closeTrack();
-  void waitWhile(bool (AudioPlayer::*busy)());
-  bool decoding() { return !decodeMp3->isFinished(); }
-  bool sounding() { return !dac.isPlayedOut(); }
 
   std::atomic<uint32_t> skip{0};
   std::string openFileName;

@@ -17,24 +17,22 @@ namespace {
 // Waits of the output, in kernel ticks.
 constexpr uint32_t EVENT_WAIT = 500;
 constexpr uint32_t BLOCK_WAIT = 2000;
-// While a wait for a block runs, a posted stop is looked for this often.
+// While a wait for a block runs, a posted stop, the end of the stream and a rate change are
+// looked for this often.
 constexpr uint32_t STOP_POLL = 5;
 // While the start waits for its second block after a fill error.
 constexpr uint32_t START_POLL = 5;
 
 uint16_t* halfOf(int half) { return dmaBuffer + half * AUDIO_BLOCK_SAMPLES; }
 
+_AudioSettings& settings() { return Singleton<_AudioSettings>::Instance(); }
+
 // The codec's control bus is shared with the settings' writes: a group of writes holds it.
-cpp_freertos::MutexStandard& codecBus() { return Singleton<_AudioSettings>::Instance().codecBus(); }
+cpp_freertos::MutexStandard& codecBus() { return settings().codecBus(); }
 
-void setMute(uint32_t cmd) {
+void haltPlayback() {
+  settings().openOutput(false);
   cpp_freertos::LockGuard bus(codecBus());
-  BSP_AUDIO_OUT_SetMute(cmd);
-}
-
-void stopPlayback() {
-  cpp_freertos::LockGuard bus(codecBus());
-  BSP_AUDIO_OUT_SetMute(AUDIO_MUTE_ON);
   BSP_AUDIO_OUT_Stop(CODEC_PDWN_SW);
 }
 
@@ -55,6 +53,7 @@ void Dac::post(DacEvents event) {
 void Dac::startAudio(uint32_t rate) {
   pause.store(false, std::memory_order_relaxed);
   sampleRate.store(rate, std::memory_order_relaxed);
+  startsPosted.fetch_add(1, std::memory_order_relaxed);
   post(START);
 }
 
@@ -68,7 +67,12 @@ void Dac::closeAudio() {
 void Dac::setSampleRate(uint32_t rate) {
   if (rate == sampleRate.load(std::memory_order_relaxed)) return;
   sampleRate.store(rate, std::memory_order_relaxed);
-  post(SAMPLERATE);
+  // The thread takes the latest rate from sampleRate, so one event in the queue is enough; it
+  // is never waited for (the thread may be waiting for the very block this decoder would send
+  // next). Without room, the thread finds the rate after the event it works on.
+  if (ratePosted.exchange(true, std::memory_order_relaxed)) return;
+  uint8_t e = SAMPLERATE;
+  if (!eventQueue->Enqueue(&e, 0)) ratePosted.store(false, std::memory_order_relaxed);
 }
 
 void Dac::mute() { post(MUTE); }
@@ -90,8 +94,15 @@ void Dac::togglePause() {
 bool Dac::enqueueAudioData(uint16_t* output) { return audioQueue->Enqueue(output, 5); }
 
 void Dac::finishAudio() {
-  playedOut.store(false, std::memory_order_relaxed);
-  post(DRAIN);
+  streamEnded.store(true, std::memory_order_release);
+  // Only a wake-up: the flag carries the news, also when the queue has no room.
+  uint8_t e = DRAIN;
+  (void)eventQueue->Enqueue(&e, 0);
+}
+
+void Dac::forgetTrack() {
+  audioQueue->Flush();
+  streamEnded.store(false, std::memory_order_relaxed);
 }
 
 void Dac::irqDma(DacEvents event) {
@@ -121,9 +132,10 @@ void Dac::init() {
   // The result is not acted on: with a codec that does not answer, the writes that follow
   // reach nobody and nothing is heard.
   cpp_freertos::LockGuard bus(codecBus());
-  (void)BSP_AUDIO_OUT_Init(OUTPUT_DEVICE_SPEAKER, Singleton<_AudioSettings>::Instance().getVolume(),
-                           AUDIO_FREQUENCY_48K);
+  (void)BSP_AUDIO_OUT_Init(OUTPUT_DEVICE_SPEAKER, settings().getVolume(), AUDIO_FREQUENCY_48K);
   BSP_AUDIO_OUT_SetMute(AUDIO_MUTE_ON);
+  // The rate is set when a track starts.
+  appliedRate = sampleRate.load(std::memory_order_relaxed);
 }
 
 void Dac::Run() {
@@ -131,42 +143,81 @@ void Dac::Run() {
   for (;;) {
     uint8_t event = 0;
     const uint32_t wait = output == Output::Starting ? START_POLL : EVENT_WAIT;
-    if (eventQueue->Dequeue(&event, wait)) {
-      switch (event) {
-        case STOP:
-          stopOutput();
-          closesDone.fetch_add(1, std::memory_order_release);
-          break;
-        case START: start(); break;
-        case SAMPLERATE:
-          BSP_AUDIO_OUT_SetFrequency(sampleRate.load(std::memory_order_relaxed));
-          break;
-        case MUTE: setMute(AUDIO_MUTE_ON); break;
-        case UNMUTE: setMute(AUDIO_MUTE_OFF); break;
-        case IRQ_HALF: refill(0); break;
-        case IRQ_FULL: refill(1); break;
-        case DRAIN: drain(); break;
-        default: break;  // IRQ_ERROR: the DMA goes on; unknown values are ignored
-      }
-    }
+    if (eventQueue->Dequeue(&event, wait)) handle(event);
+    followRate();
     if (output == Output::Starting && !stopPending()) completeStart();
+    followEnd();
   }
 }
 
+void Dac::handle(uint8_t event) {
+  switch (event) {
+    case STOP:
+      stopOutput();
+      closesDone.fetch_add(1, std::memory_order_release);
+      changed.Give();
+      break;
+    case START: start(); break;
+    case SAMPLERATE: ratePosted.store(false, std::memory_order_relaxed); break;
+    case MUTE: openOutput(false); break;
+    case UNMUTE:
+      openOutput(output == Output::Playing && !pause.load(std::memory_order_relaxed));
+      break;
+    case IRQ_HALF: refill(0); break;
+    case IRQ_FULL: refill(1); break;
+    default: break;  // DRAIN only wakes the thread; IRQ_ERROR: the DMA goes on; unknown values
+  }
+}
+
+// The rate the decoder asked for last goes to the board (also while the DMA runs).
+void Dac::followRate() {
+  const uint32_t rate = sampleRate.load(std::memory_order_relaxed);
+  if (rate == appliedRate) return;
+  appliedRate = rate;
+  BSP_AUDIO_OUT_SetFrequency(rate);
+}
+
+// The decoder has sent the track's last block: a start still waiting plays what it has; a
+// track that never started (not a single frame) is over.
+void Dac::followEnd() {
+  if (!streamEnded.load(std::memory_order_acquire) || playedOut.load(std::memory_order_relaxed))
+    return;
+  if (output == Output::Starting && !stopPending()) {
+    startEnded();
+  } else if (output == Output::Stopped && startsDone.load(std::memory_order_relaxed) ==
+                                              startsPosted.load(std::memory_order_relaxed)) {
+    playedOut.store(true, std::memory_order_release);
+    changed.Give();
+  }
+}
+
+// The output is muted whenever it has nothing to be heard; the settings un-mute it only with a
+// volume above 0.
+void Dac::openOutput(bool open) { settings().openOutput(open); }
+
 void Dac::stopOutput() {
-  stopPlayback();
+  haltPlayback();
   std::memset(halfOf(0), 0, AUDIO_BLOCK_BYTES);
   audioQueue->Flush();
   output = Output::Stopped;
-  draining = false;
   filled[0] = filled[1] = false;
   halfBlock[0] = halfBlock[1] = -1;
   playing.store(-1, std::memory_order_relaxed);
+  playedOut.store(false, std::memory_order_relaxed);
+  streamEnded.store(false, std::memory_order_relaxed);
+}
+
+// The last block of the track has been heard.
+void Dac::endPlayback() {
+  haltPlayback();
+  output = Output::Stopped;
+  playedOut.store(true, std::memory_order_release);
+  changed.Give();
 }
 
 void Dac::start() {
+  startsDone.fetch_add(1, std::memory_order_relaxed);
   taken = 0;
-  draining = false;
   filled[0] = filled[1] = false;
   halfBlock[0] = halfBlock[1] = -1;
   playing.store(-1, std::memory_order_relaxed);
@@ -179,8 +230,13 @@ void Dac::start() {
     if (stopPending()) return;  // the track is being closed: its STOP comes next
   }
   if (!filled[0] || !filled[1]) {
-    // The halves that did fill keep their blocks; playback starts once the rest arrives.
-    puts("playback buffer fill error\r");
+    // A whole track shorter than the two blocks plays at once; otherwise the halves that did
+    // fill keep their blocks and playback starts once the rest arrives.
+    if (streamEnded.load(std::memory_order_acquire)) {
+      startEnded();
+    } else {
+      puts("playback buffer fill error\r");
+    }
     return;
   }
   beginPlayback();
@@ -195,15 +251,37 @@ void Dac::completeStart() {
   beginPlayback();
 }
 
+// The stream has ended before the start had its two blocks: whatever arrived plays, a missing
+// second half is silence; with nothing at all the track is over.
+void Dac::startEnded() {
+  while (!filled[0] || !filled[1]) {
+    const int half = filled[0] ? 1 : 0;
+    if (!takeBlock(half, 0)) break;
+    filled[half] = true;
+  }
+  if (!filled[0]) {
+    output = Output::Stopped;
+    playedOut.store(true, std::memory_order_release);
+    changed.Give();
+    return;
+  }
+  if (!filled[1]) {
+    silence(1);
+    filled[1] = true;
+  }
+  beginPlayback();
+}
+
 void Dac::beginPlayback() {
   const uint32_t rate = sampleRate.load(std::memory_order_relaxed);
   printf("start playback - sampleRate: %i\r\n", static_cast<int>(rate));
   BSP_AUDIO_OUT_SetAudioFrameSlot(CODEC_AUDIOFRAME_SLOT_02);
   BSP_AUDIO_OUT_SetFrequency(rate);
-  setMute(pause.load(std::memory_order_relaxed) ? AUDIO_MUTE_ON : AUDIO_MUTE_OFF);
+  appliedRate = rate;
+  output = Output::Playing;
+  openOutput(!pause.load(std::memory_order_relaxed));
   SCB_CleanDCache_by_Addr(reinterpret_cast<uint32_t*>(dmaBuffer), sizeof dmaBuffer);
   BSP_AUDIO_OUT_Play(dmaBuffer, sizeof dmaBuffer);
-  output = Output::Playing;
   playing.store(halfBlock[0], std::memory_order_relaxed);
 }
 
@@ -213,50 +291,21 @@ void Dac::refill(int half) {
   const int other = 1 - half;
   if (halfBlock[other] >= 0) playing.store(halfBlock[other], std::memory_order_relaxed);
   if (!pause.load(std::memory_order_relaxed)) {
-    if (draining) {
-      if (!takeBlock(half, 0)) {
+    // Once the stream has ended every block of it is queued: none is waited for.
+    const bool ended = streamEnded.load(std::memory_order_acquire);
+    if (!takeBlock(half, ended ? 0 : BLOCK_WAIT)) {
+      if (streamEnded.load(std::memory_order_acquire)) {
         if (halfBlock[other] < 0) {
           // The half now playing is silence: the last block has been heard.
-          stopPlayback();
-          output = Output::Stopped;
-          draining = false;
-          playedOut.store(true, std::memory_order_release);
+          endPlayback();
           return;
         }
         silence(half);
       }
-    } else {
-      // Nothing in time: the half keeps its block and plays it again.
-      (void)takeBlock(half, BLOCK_WAIT);
+      // Otherwise nothing came in time: the half keeps its block and plays it again.
     }
   }
   clean(half);
-}
-
-void Dac::drain() {
-  switch (output) {
-    case Output::Stopped: playedOut.store(true, std::memory_order_release); break;
-    case Output::Starting:
-      // Whatever arrived plays; a missing second half is silence.
-      while (!filled[0] || !filled[1]) {
-        const int half = filled[0] ? 1 : 0;
-        if (!takeBlock(half, 0)) break;
-        filled[half] = true;
-      }
-      if (!filled[0]) {
-        output = Output::Stopped;
-        playedOut.store(true, std::memory_order_release);
-        break;
-      }
-      if (!filled[1]) {
-        silence(1);
-        filled[1] = true;
-      }
-      draining = true;
-      beginPlayback();
-      break;
-    case Output::Playing: draining = true; break;
-  }
 }
 
 bool Dac::takeBlock(int half, uint32_t ticks) {
@@ -268,7 +317,8 @@ bool Dac::takeBlock(int half, uint32_t ticks) {
       return true;
     }
     waited += step;
-    if (waited >= ticks || stopPending()) return false;
+    if (waited >= ticks || stopPending() || nothingMore()) return false;
+    if (output == Output::Playing) followRate();
   }
 }
 

@@ -77,20 +77,28 @@ uint32_t DecodeMp3::blockOffset(int32_t n) {
 }
 
 void DecodeMp3::Run() {
-  for (;;) {
-    runFed = false;
-    runEndsTrack = false;
-    mad_decoder_init(&decoder, nullptr, mad_cb_input, mad_cb_header, nullptr, mad_cb_output,
-                     mad_cb_error, nullptr);
-    const int result = mad_decoder_run(&decoder, MAD_DECODER_MODE_SYNC);
-    printf("decoder result %i\r\n", result);
-    mad_decoder_finish(&decoder);
-    if (runEndsTrack) running.store(false, std::memory_order_release);
-    if (result != 0) {
-      waitAfterFailure();
-    } else {
-      failDelay = 0;
-    }
+  for (;;) decodeRun();
+}
+
+void DecodeMp3::decodeRun() {
+  runFed = false;
+  runEndsTrack = false;
+  mad_decoder_init(&decoder, nullptr, mad_cb_input, mad_cb_header, nullptr, mad_cb_output,
+                   mad_cb_error, nullptr);
+  const int result = mad_decoder_run(&decoder, MAD_DECODER_MODE_SYNC);
+  printf("decoder result %i\r\n", result);
+  mad_decoder_finish(&decoder);
+  if (runEndsTrack) {
+    // Nothing of the ended track is decoded again: neither the bytes libmad left nor the rest
+    // of the chunk taken last.
+    input.restart();
+    block.clear();
+    running.store(false, std::memory_order_release);
+  }
+  if (result != 0) {
+    waitAfterFailure();
+  } else {
+    failDelay = 0;
   }
 }
 
@@ -113,6 +121,7 @@ void DecodeMp3::waitAfterFailure() {
         running.load(std::memory_order_relaxed) && !doStop.load(std::memory_order_relaxed)) {
       finished.store(true, std::memory_order_release);
       running.store(false, std::memory_order_release);
+      dac->finishAudio();
     }
   }
 }
@@ -197,6 +206,8 @@ enum mad_flow DecodeMp3::finishTrack() {
   }
   input.restart();
   finished.store(true, std::memory_order_release);
+  // The output plays everything out and stops; nobody has to tell it on our behalf.
+  if (!doStop.load(std::memory_order_relaxed)) dac->finishAudio();
   runEndsTrack = true;
   return MAD_FLOW_STOP;
 }
@@ -226,16 +237,17 @@ enum mad_flow DecodeMp3::cbHeader(void* data, const mad_header* header) {
   frameOffset = input.offsetOf(decoder.sync->stream.this_frame);
   if (doStart.exchange(false, std::memory_order_relaxed)) startOutput();
   samplerate.store(header->samplerate, std::memory_order_relaxed);
-  dac->setSampleRate(header->samplerate);
   if (doStop.load(std::memory_order_relaxed)) return stopHere();
   return MAD_FLOW_CONTINUE;
 }
 
 enum mad_flow DecodeMp3::cbOutput(void* data, const mad_header* header, mad_pcm* pcm) {
   (void)data;
-  (void)header;
   if (armedTrack.load(std::memory_order_acquire) != track) return MAD_FLOW_STOP;
   if (doStart.exchange(false, std::memory_order_relaxed)) startOutput();
+  // The output follows the rate of the frames that are heard: a false header in junk (a tag,
+  // padding) whose frame decodes to nothing does not switch the rate under the track's end.
+  dac->setSampleRate(header->samplerate);
   const std::atomic<bool>& mono = Singleton<_AudioSettings>::Instance().mono;
   uint32_t i = 0;
   while (i < pcm->length) {

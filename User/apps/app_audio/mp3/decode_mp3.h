@@ -5,7 +5,8 @@
 // and each recoverable error; the callbacks reach the one instance through `thisptr`. A track is
 // bracketed by the track player: startDecoding() arms it (its first header starts the output),
 // the last chunk of the file carries `endOfFile` (the decoder decodes to the last frame, sends
-// what it holds, and reports the track finished), and stop() ends it at the next callback.
+// what it holds, tells the output that the stream has ended and reports the track finished),
+// and stop() ends it at the next callback. Nothing of a track is decoded once it has ended.
 #pragma once
 
 #include <mad.h>
@@ -37,6 +38,10 @@ class DecodeMp3 : public cpp_freertos::Thread {
   uint32_t blockOffset(int32_t block);
 
   static int scale(mad_fixed_t sample) { return scaleSample(sample); }
+
+  // One libmad run, from a fresh decoder until a callback ends it (the track is stopped,
+  // finished or handed over) or libmad fails; the thread's body runs it again and again.
+  void decodeRun();
 
   // ---- libmad's callbacks, through thisptr
   enum mad_flow cbInput(void* data, mad_stream* stream);

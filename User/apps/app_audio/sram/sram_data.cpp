@@ -69,7 +69,14 @@ void SramData::setFilenumber(uint16_t n) {
 uint16_t SramData::getFilenumber() { return slot().currentFileNumber; }
 
 void SramData::setPositionInFile(uint32_t byteOffset) {
-  slot().positionInFile = positionToField(byteOffset);
+  // A new position marks the record: whatever wrote it meanwhile (a parents' settings change),
+  // the next write point (stop, folder end, stick pull, power-off) stores where the track is.
+  // Writes happen only at those points, so this adds none.
+  AudioFolder& s = slot();
+  const uint16_t field = positionToField(byteOffset);
+  if (s.positionInFile == field) return;
+  s.positionInFile = field;
+  setChanged();
 }
 
 uint32_t SramData::getPositionInFile() { return positionFromField(slot().positionInFile); }

@@ -138,7 +138,8 @@ class SramData {
   // The slot of the current root folder and subfolder.
   void setFilenumber(uint16_t n);
   uint16_t getFilenumber();
-  // Does not mark the record changed. Byte offsets; see the note at the top.
+  // Marks the record changed when the stored position changes. Byte offsets; see the note at
+  // the top.
   void setPositionInFile(uint32_t byteOffset);
   uint32_t getPositionInFile();
 
