@@ -91,12 +91,15 @@ class Sink {
   }
   bool on() const { return fd_ >= 0; }
   std::uint64_t frames() const { return frames_ + buffer_.size() / 2; }
+  // Without a file (none asked for, or writing it failed) nothing is kept.
   void put(std::int16_t l, std::int16_t r) {
+    if (fd_ < 0) return;
     buffer_.push_back(l);
     buffer_.push_back(r);
     if (buffer_.size() * 2 >= kFlushBytes) flush();
   }
   void put(const std::int16_t* lr, std::size_t count) {
+    if (fd_ < 0) return;
     buffer_.insert(buffer_.end(), lr, lr + 2 * count);
     if (buffer_.size() * 2 >= kFlushBytes) flush();
   }
@@ -107,6 +110,8 @@ class Sink {
       std::fprintf(stderr, "shapeplay-sim: writing the %s file failed: %s\n", what_,
                    std::strerror(errno));
       fd_ = -1;
+      buffer_.clear();
+      return;
     }
     frames_ += buffer_.size() / 2;
     buffer_.clear();
@@ -127,9 +132,13 @@ class Speaker {
 
   // Silence up to the first output instant at or after `t`.
   void silenceUntil(simk::Time t) {
+    if (!sink.on()) return;
     const std::uint64_t upTo = outputsBefore(t);
-    const std::int16_t zero[2] = {0, 0};
-    while (sink.frames() < upTo) sink.put(zero, 1);
+    static const std::int16_t zeros[2 * 1024] = {};
+    while (sink.on() && sink.frames() < upTo) {
+      const std::uint64_t n = upTo - sink.frames();
+      sink.put(zeros, n < 1024 ? static_cast<std::size_t>(n) : 1024);
+    }
   }
   void start(simk::Time t, std::uint32_t rate) {
     finish();
