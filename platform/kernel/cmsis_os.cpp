@@ -2,9 +2,23 @@
 // milliseconds become kernel ticks (at least one tick for a non-zero or zero put time-out).
 #include "cmsis_os.h"
 
+#include "runtime_heap.h"
 #include "simkernel.h"
 
 namespace {
+
+// A thread's body takes a pointer to const, a kernel task's a plain pointer: the task runs
+// this, which calls the body with its argument (calling the body through the task's function
+// type would be undefined).
+struct ThreadStart {
+  os_pthread body;
+  void* argument;
+};
+
+void startThread(void* start) {
+  const auto* s = static_cast<const ThreadStart*>(start);
+  s->body(s->argument);
+}
 
 UBaseType_t kernelPriority(osPriority p) {
   if (p == osPriorityError) return tskIDLE_PRIORITY;
@@ -31,10 +45,15 @@ int32_t osKernelRunning(void) {
 
 osThreadId osThreadCreate(const osThreadDef_t* def, void* argument) {
   TaskHandle_t handle = nullptr;
-  // The thread body takes a pointer to const; the kernel passes the argument unchanged.
-  auto* body = reinterpret_cast<TaskFunction_t>(def->pthread);
-  if (xTaskCreate(body, def->name, static_cast<uint16_t>(def->stacksize), argument,
+  ThreadStart* start = nullptr;
+  {
+    simruntime::HostScope host;  // the board's bookkeeping, not the firmware's heap
+    start = new ThreadStart{def->pthread, argument};
+  }
+  if (xTaskCreate(startThread, def->name, static_cast<uint16_t>(def->stacksize), start,
                   kernelPriority(def->tpriority), &handle) != pdPASS) {
+    simruntime::HostScope host;
+    delete start;
     return nullptr;
   }
   return handle;
