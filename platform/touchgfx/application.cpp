@@ -299,5 +299,6 @@ Rect SnapshotWidget::getSolidRect() const {
 namespace simgfx {
 
 void setScreenHook(void (*hook)(const char* name)) { touchgfx::screenHook = hook; }
+ScreenHook screenHook() { return touchgfx::screenHook; }
 
 }  // namespace simgfx

@@ -139,6 +139,14 @@ void GRAPHICS_Init(void) {
   simgfx::setTouchController(&touchController);
   simgfx::setButtonController(&keySource);
   touchgfx_init();
+  // The frame-buffer memory the application handed to the framework, in the trace; the
+  // simulated framework keeps its own buffers.
+  const simgfx::FrameBufferMemory m = simgfx::frameBufferMemory();
+  if (m.address != nullptr) {
+    simhal::record("HAL::setFrameBufferStartAddress", "depth=%u double=%d animation=%d",
+                   static_cast<unsigned>(m.depth), m.doubleBuffering ? 1 : 0,
+                   m.animationStorage ? 1 : 0);
+  }
 }
 
 void HAL_LTDC_LineEventCallback(LTDC_HandleTypeDef* h) {

@@ -47,6 +47,7 @@ bool lockedChanges = false;
 bool lockedThisFrame = false;
 std::uint64_t generation = 0;
 bool drawingOn = true;
+simgfx::FrameBufferMemory handedOver;
 
 // The finger as the last frame saw it.
 bool lastTouched = false;
@@ -140,6 +141,13 @@ void HAL::unlockFrameBuffer() {
   lockedThisFrame = true;
 }
 
+// The simulated board keeps its own buffers (the panel model took the frame buffer's place
+// at the LCD controller's set-up); what the application handed over is kept for the board.
+void HAL::setFrameBufferStartAddress(void* adr, uint16_t depth, bool useDoubleBuffering,
+                                     bool useAnimationStorage) {
+  handedOver = simgfx::FrameBufferMemory{adr, depth, useDoubleBuffering, useAnimationStorage};
+}
+
 bool HAL::blockCopy(void* dest, const void* src, uint32_t numBytes) {
   if (dest == nullptr || src == nullptr) return false;
   std::memmove(dest, src, numBytes);
@@ -175,6 +183,7 @@ void setButtonController(touchgfx::ButtonController* controller) {
 }
 
 const std::uint8_t* frameBuffer() { return touchgfx::frameBufferBytes; }
+FrameBufferMemory frameBufferMemory() { return touchgfx::handedOver; }
 std::uint64_t frameBufferGeneration() { return touchgfx::generation; }
 
 void setDrawing(bool on) {
@@ -195,6 +204,7 @@ void reset() {
   lockedThisFrame = false;
   generation = 0;
   drawingOn = true;
+  handedOver = simgfx::FrameBufferMemory();
   lastTouched = false;
   lastX = 0;
   lastY = 0;

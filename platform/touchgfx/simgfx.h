@@ -31,6 +31,15 @@ void setButtonController(touchgfx::ButtonController* controller);
 
 // The frame buffer the panel shows.
 const std::uint8_t* frameBuffer();
+// The frame-buffer memory the application handed over (HAL::setFrameBufferStartAddress),
+// which the simulated board does not use: it keeps its own buffers.
+struct FrameBufferMemory {
+  const void* address = nullptr;
+  std::uint16_t depth = 0;
+  bool doubleBuffering = false;
+  bool animationStorage = false;
+};
+FrameBufferMemory frameBufferMemory();
 // Counts the frames (and frame-buffer locks) that changed the frame buffer: the display
 // model needs to look at the buffer only when this has moved on.
 std::uint64_t frameBufferGeneration();
@@ -43,6 +52,9 @@ bool drawing();
 // Called with the name of each screen as it is shown (UsbWeg, UsbDa, Main, ...: the view
 // class Screen<Name>View); null: nobody listens.
 void setScreenHook(void (*hook)(const char* name));
+// The hook set now (tests chain theirs behind the board's).
+using ScreenHook = void (*)(const char* name);
+ScreenHook screenHook();
 
 // The board's key source (the simulator's keyboard): a key code for the screens, handed to the
 // framework's key path (Application::handleKeyEvent) in a later frame, one a frame in order.

@@ -65,8 +65,11 @@ int main() {
                 }
                 return false;
               };
+              // The main loop wakes every 10 ticks to look for a request: after the delay it
+              // may be due on the same tick, so it gets its turn first.
               do {
                 vTaskDelay(100);
+                taskYIELD();
               } while (rootDirList.empty() || mainLoopBusy());
               // Scan: every folder of the root and every entry in it.
               double w0 = wallSeconds();

@@ -10,7 +10,6 @@
 #include "freeRtosAllocator.h"
 #include "gui/User/modelUserData.h"
 #include "gui/model/Model.hpp"
-#include "gui/model/ModelListener.hpp"
 #include "runtime_heap.h"
 #include "simhal.h"
 #include "simtim.h"
@@ -187,60 +186,6 @@ TEST(FreeRtosAllocator, RequestBeyondTheFreeHeapHaltsOnlyTheCallingThread) {
   EXPECT_EQ(r.notes, "still running at 2\nstill running at 4\nstill running at 6\ngreedy halted\n");
   EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"greedy","reason":"bad alloc")"),
             std::string::npos);
-}
-
-// Records what the model asks of the shown screen.
-struct RecordingListener : ModelListener {
-  std::string calls;
-  void forceScreenMain() override { calls += "main "; }
-  void forceScreenTraurig() override { calls += "traurig "; }
-  void forceScreenGluecklich() override { calls += "gluecklich "; }
-  void forceScreenParent() override { calls += "parent "; }
-  void forceTitlePictureUpdate() override { calls += "title "; }
-  void forceOverviewPictureUpdate() override { calls += "overview "; }
-  void forceScreenPowerOff() override { calls += "poweroff "; }
-};
-
-TEST(Model, TakesOneScreenRequestPerFrameAndIgnoresUnknownPages) {
-  auto r = boardtest::run(
-      [] {
-        static Model model;
-        static RecordingListener listener;
-        model.bind(&listener);
-        PageSelectEvent unknown;
-        unknown.page = static_cast<PageSelectEnum>(9);
-        guiQueuePageSelect->Enqueue(&unknown, 0);
-        PageSelect select;
-        select.traurig();
-        select.main(7);
-        select.gluecklich();
-        for (int frame = 0; frame < 5; ++frame) {
-          model.tick();
-          listener.calls += "| ";
-        }
-        note(listener.calls);
-        simk::endRun(0, "");
-      },
-      shortRun(simk::kS));
-  EXPECT_EQ(r.notes, "| traurig | main | gluecklich | | \n");
-}
-
-// A main-screen request for root folder N puts the overview on page N / 6 (six folders a
-// page).
-TEST(Model, TheOverviewPageFollowsTheRootFolderSixToAPage) {
-  auto r = boardtest::run(
-      [] {
-        static Model model;
-        PageSelect select;
-        for (uint32_t folder : {0U, 5U, 6U, 11U, 12U, 13U, 255U}) {
-          select.main(folder);
-          model.tick();
-          note(std::to_string(folder) + ":" + std::to_string(model.getSelectedOverviewPage()));
-        }
-        simk::endRun(0, "");
-      },
-      shortRun(simk::kS));
-  EXPECT_EQ(r.notes, "0:0\n5:0\n6:1\n11:1\n12:2\n13:2\n255:42\n");
 }
 
 TEST(Queues, SixUserRequestsWhileTheReceiverIsBusyFiveArriveInOrder) {

@@ -13,6 +13,7 @@
 #include "gui/model/ModelListener.hpp"
 #include "k_storage.h"
 #include "process.h"
+#include "simgfx.h"
 #include "singleton.h"
 #include "stick.h"
 #include "task.h"
@@ -121,12 +122,26 @@ std::string lines(const std::string& console, const std::string& needle) {
   return boardtest::grep(console, needle);
 }
 
-void watchScreens() {
-  at(50 * simk::kMs, [] {
-    static Screens screens;
-    FrontendHeap::getInstance().model.bind(&screens);
-  });
+// The test's listener takes the place of the presenter of every screen shown (behind the
+// board's own screen hook, set when the graphics start); it orders no screen change itself.
+simgfx::ScreenHook boardHook = nullptr;
+
+void bindTheTestsListener(const char* name) {
+  boardHook(name);
+  static Screens screens;
+  FrontendHeap::getInstance().model.bind(&screens);
 }
+
+void chainWhenTheGraphicsStart() {
+  boardHook = simgfx::screenHook();
+  if (boardHook == nullptr) {
+    at(simk::now() + simk::kMs, chainWhenTheGraphicsStart);
+    return;
+  }
+  simgfx::setScreenHook(bindTheTestsListener);
+}
+
+void watchScreens() { at(simk::kMs, chainWhenTheGraphicsStart); }
 
 TEST_F(MainLoop, FollowsTheStickWithItsScreensAndForgetsTheFoldersWhenItGoes) {
   auto r = boardtest::run(

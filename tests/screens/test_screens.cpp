@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <set>
 #include <string>
@@ -63,6 +64,118 @@ TEST(Screens, TheStartScreenMatchesItsReference) {
   ASSERT_EQ(start.width, 272);
   ASSERT_EQ(start.height, 480);
   EXPECT_TRUE(pictures::matchesReference(start, "start-screen"));
+}
+
+// The player's own screens from power-on with the demo stick in: UsbWeg, UsbDa, then the main
+// screen; the parents' screen (the core's order on the parents' request), its about button,
+// the about screen's "Close" sliding back, then the main screen's key code 113 to the
+// power-off screen, which stays whatever the stick does. Every new picture of the panel is
+// a file of --screenshots.
+struct Tour {
+  SimRun run;
+  std::vector<std::string> pictures;  // the --screenshots files, in order
+  std::string shots;                  // their folder
+};
+
+const Tour& tour() {
+  static const Tour t = [] {
+    Tour tour;
+    tour.shots = proc::tempDir() + "/shots";
+    tour.run = simulate(
+        "wait 300ms\nscreenshot usbweg.png\n"
+        "wait 300ms\nscreenshot usbda.png\n"
+        "wait 1s\nevent BTN_Parent\n"
+        "wait 500ms\nscreenshot eltern.png\n"
+        "touch 187 390\n"  // "About"
+        "wait 500ms\nscreenshot about.png\n"
+        "touch 187 450\n"  // "Close"
+        "wait 1s\nscreenshot eltern-again.png\n"
+        "touch 187 450\n"  // the parents' "Close": the main screen
+        "wait 500ms\nkeycode 113\n"
+        "wait 500ms\nscreenshot poweroff.png\n"
+        "remove\nwait 1s\nevent BTN_Parent\nwait 500ms\nscreenshot poweroff-still.png\n",
+        true, {"--screenshots", tour.shots});
+    tour.pictures = filesIn(tour.shots);
+    std::sort(tour.pictures.begin(), tour.pictures.end());
+    return tour;
+  }();
+  return t;
+}
+
+std::string screensOf(const std::string& trace) {
+  std::string names;
+  const std::regex screen(R"re("ev":"screen","name":"([A-Za-z]+)")re");
+  for (auto it = std::sregex_iterator(trace.begin(), trace.end(), screen);
+       it != std::sregex_iterator(); ++it) {
+    names += (*it)[1].str() + " ";
+  }
+  return names;
+}
+
+TEST(Screens, ThePlayersScreensComeInTheirOrder) {
+  const Tour& t = tour();
+  ASSERT_EQ(t.run.o.status, 0) << t.run.o.err;
+  EXPECT_EQ(screensOf(t.run.trace),
+            "UsbWeg UsbWeg UsbDa UsbDa Main Eltern About Eltern Main PowerOff ");
+}
+
+// What the child sees: the stick screens, the about screen and the power-off screen as in
+// their references.
+TEST(Screens, TheStickAboutAndPowerOffScreensMatchTheirReferences) {
+  const Tour& t = tour();
+  ASSERT_EQ(t.run.o.status, 0) << t.run.o.err;
+  EXPECT_TRUE(pictures::matchesReference(shot(t.run, "usbweg"), "start-screen"));
+  EXPECT_TRUE(pictures::matchesReference(shot(t.run, "usbda"), "usbda"));
+  EXPECT_TRUE(pictures::matchesReference(shot(t.run, "about"), "about"));
+  EXPECT_TRUE(pictures::matchesReference(shot(t.run, "poweroff"), "poweroff"));
+}
+
+// Every screen but the power-off screen shows its layout upright: the about screen's "Close"
+// (layout 102, 420, 170 x 60) is at the bottom right, under purple. The power-off screen is
+// upside down: its note (layout 77, 167, 128 x 128, on grey 53, 53, 53) shows turned, at
+// 67, 185; the layout's own place right of x 195 is grey.
+TEST(Screens, EveryScreenButPowerOffIsTurnedUpright) {
+  const Tour& t = tour();
+  ASSERT_EQ(t.run.o.status, 0) << t.run.o.err;
+  const pictures::Picture about = shot(t.run, "about");
+  EXPECT_TRUE(pictures::regionIs(about, {0, 0, 272, 20}, 0x762476));
+  EXPECT_GT(pictures::shareOf(about, {110, 425, 150, 50}, 0x762476, 40), 0.0);
+  EXPECT_LT(pictures::shareOf(about, {110, 425, 150, 50}, 0x762476, 40), 0.1);
+  EXPECT_TRUE(pictures::regionIs(about, {0, 430, 90, 50}, 0x762476));
+
+  const pictures::Picture off = shot(t.run, "poweroff");
+  EXPECT_TRUE(pictures::regionIs(off, {196, 167, 9, 128}, 0x353535));
+  EXPECT_LT(pictures::shareOf(off, {67, 185, 10, 128}, 0x353535), 0.5);
+  EXPECT_TRUE(pictures::matchesReference(shot(t.run, "poweroff-still"), "poweroff"));
+}
+
+// "Close" on the about screen slides the parents' screen in from below in 20 frames: 20 new
+// pictures, each different, the last the plain parents' screen.
+TEST(Screens, AboutsCloseSlidesToTheParentsScreenInTwentyFrames) {
+  const Tour& t = tour();
+  ASSERT_EQ(t.run.o.status, 0) << t.run.o.err;
+  // The parents' screen's pictures after the about screen's, before its own "Close" is
+  // touched at 3.6 s.
+  std::vector<std::string> slide;
+  bool afterAbout = false;
+  const std::regex name(R"((\d{4})-([A-Za-z]+)-(\d+)\.png)");
+  for (const std::string& f : t.pictures) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(f, m, name)) << f;
+    if (m[2] == "About") afterAbout = true;
+    if (afterAbout && m[2] == "Eltern" && std::stoi(m[3]) < 3600) slide.push_back(f);
+  }
+  ASSERT_EQ(slide.size(), 20u);
+  const pictures::Picture eltern = shot(t.run, "eltern");
+  const pictures::Picture again = shot(t.run, "eltern-again");
+  EXPECT_EQ(pictures::differing(eltern, again), 0u);
+  std::vector<pictures::Picture> frames;
+  for (const std::string& f : slide) frames.push_back(pictures::load(t.shots + "/" + f));
+  for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
+    EXPECT_GT(pictures::differing(frames[i], frames[i + 1]), 0u) << slide[i];
+    EXPECT_GT(pictures::differing(frames[i], eltern), 0u) << slide[i];
+  }
+  EXPECT_EQ(pictures::differing(frames.back(), eltern), 0u) << slide.back();
 }
 
 TEST(Screens, AScreenshotFolderThatCannotBeMadeIsRefusedBeforeTheBoardStarts) {

@@ -2,12 +2,16 @@
 
 #include "gui/common/FrontendHeap.hpp"
 
-FrontendApplication::FrontendApplication(FrontendHeap& heap)
-    : frontendHeap(heap), model(heap.model) {}
-
 void FrontendApplication::handleTickEvent() {
   model.tick();
-  touchgfx::Application::handleTickEvent();
+  FrontendApplicationBase::handleTickEvent();
+}
+
+void FrontendApplication::draw(touchgfx::Rect& rect) { FrontendApplicationBase::draw(rect); }
+
+FrontendHeap::FrontendHeap()
+    : FrontendHeapBase(presenters, views, transitions, app), app(model, *this), model() {
+  gotoStartScreen(app);
 }
 
 FrontendHeap& FrontendHeap::getInstance() {

@@ -1,18 +1,24 @@
-// The graphics application: runs the model's tick before the framework's own each frame.
+// The graphics application: each frame the model's tick (the core's requests become the
+// shown screen's calls) before the framework's own.
 #pragma once
 
 #include "gui/model/Model.hpp"
-#include "touchgfx/Application.hpp"
+#include "gui_generated/common/FrontendApplicationBase.hpp"
+#include "touchgfx/hal/Types.hpp"
 
 class FrontendHeap;
 
-class FrontendApplication : public touchgfx::Application {
+class FrontendApplication : public FrontendApplicationBase {
  public:
-  // The heap constructs the application before the model: only references are taken here.
-  explicit FrontendApplication(FrontendHeap& heap);
-  void handleTickEvent() override;
+  // The heap builds the application before the model: only references are taken here.
+  FrontendApplication(Model& m, FrontendHeap& heap) : FrontendApplicationBase(m, heap) {}
+  ~FrontendApplication() override {}
 
- private:
-  [[maybe_unused]] FrontendHeap& frontendHeap;  // the screens' memory, for screen changes
-  Model& model;
+  void handleTickEvent() override;
+  void draw(touchgfx::Rect& rect) override;
 };
+
+// The application, for the screens' changes of screen.
+inline FrontendApplication& application() {
+  return *static_cast<FrontendApplication*>(touchgfx::Application::getInstance());
+}

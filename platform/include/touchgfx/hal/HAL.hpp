@@ -36,6 +36,12 @@ class HAL {
    * unlockFrameBuffer() the caller may change it. */
   virtual uint16_t* lockFrameBuffer();
   virtual void unlockFrameBuffer();
+  /* Where the frame buffers lie: at `adr`, DISPLAY_WIDTH x DISPLAY_HEIGHT pixels of `depth`
+   * bits, a second one right after it with double buffering, then the animation storage
+   * with it. The simulated board records the call and keeps its own buffers. */
+  virtual void setFrameBufferStartAddress(void* adr, uint16_t depth = 16,
+                                          bool useDoubleBuffering = true,
+                                          bool useAnimationStorage = true);
   /* Copies `numBytes` from `src` to `dest` (the areas may overlap). */
   virtual bool blockCopy(void* dest, const void* src, uint32_t numBytes);
 

@@ -1,0 +1,155 @@
+#include "screens_board.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "FreeRTOS.h"
+#include "cpp_freertos/queue.hpp"
+#include "gui/common/FrontendHeap.hpp"
+#include "gfx_internal.h"
+#include "panel.h"
+#include "process.h"
+#include "simgfx.h"
+#include "touch_panel.h"
+
+int firmware_main(void);
+
+namespace screenstest {
+namespace {
+
+using boardtest::note;
+
+const char* const kButtonNames[] = {"BTN_Other",
+                                    "BTN_PlayPause",
+                                    "BTN_Forward",
+                                    "BTN_Rewind",
+                                    "BTN_Parent",
+                                    "BTN_Folder_Forward",
+                                    "BTN_Folder_Rewind",
+                                    "BTN_Folder_Refresh",
+                                    "BTN_PlaybackFolder",
+                                    "BTN_Overview_Refresh",
+                                    "BTN_Overview_Back",
+                                    "BTN_Overview_Forward",
+                                    "BTN_ParentSettingsChanged"};
+
+// The user-request queue with every request noted as it is sent (a full queue drops it, as
+// the real one does: "dropped" is noted then).
+class RecordingQueue : public cpp_freertos::Queue {
+ public:
+  RecordingQueue() : Queue(5, sizeof(ModelUserEvent)) {}
+  bool Enqueue(void* item, TickType_t timeout) override {
+    const bool sent = Queue::Enqueue(item, timeout);
+    const auto& e = *static_cast<const ModelUserEvent*>(item);
+    const char* name = e.button < 13 ? kButtonNames[e.button] : "BTN_?";
+    note(std::string("request ") + name + " main=" + std::to_string(e.selectedMainFolder) +
+         " playback=" + std::to_string(e.selectedPlaybackFolder) +
+         " param=" + std::to_string(e.parameter) + (sent ? "" : " dropped"));
+    return sent;
+  }
+};
+
+// The model made its queues before the first screen, and no request comes before one is
+// shown: from then on the user requests go through a queue that notes them.
+void recordOnceAScreenIsShown() {
+  if (simgfx::screenName()[0] != '\0' && guiQueueModelUserEvent != nullptr &&
+      guiQueueModelUserEvent->NumItems() == 0) {
+    guiQueueModelUserEvent = new RecordingQueue();
+    return;
+  }
+  at(simk::now() + simk::kMs, recordOnceAScreenIsShown);
+}
+
+}  // namespace
+
+boardtest::Result runFirmware(const std::function<void()>& setup, simk::Time duration) {
+  boardtest::Options o;
+  o.duration = duration;
+  o.kernelTick = false;
+  return boardtest::run(
+      [&] {
+        at(simk::kMs, recordOnceAScreenIsShown);
+        setup();
+        firmware_main();
+      },
+      o);
+}
+
+std::string screens(const boardtest::Result& r) {
+  std::string names;
+  const std::string key = R"("ev":"screen","name":")";
+  for (size_t at = r.trace.find(key); at != std::string::npos; at = r.trace.find(key, at + 1)) {
+    const size_t from = at + key.size();
+    names += r.trace.substr(from, r.trace.find('"', from) - from) + "\n";
+  }
+  return names;
+}
+
+void at(simk::Time t, std::function<void()> fn) {
+  simk::schedule(t, simk::kOrderBoard, std::move(fn));
+}
+
+void tap(simk::Time t, int x, int y) {
+  at(t, [x, y] { simtouch::tap(x, y); });
+}
+
+void key(simk::Time t, uint8_t code) {
+  at(t, [code] { (void)simgfx::sendKey(code); });
+}
+
+void sendPage(PageSelectEnum page, uint32_t pageNumber) {
+  PageSelectEvent record;
+  record.page = page;
+  record.pageNumber = pageNumber;
+  BaseType_t woken = pdFALSE;
+  (void)guiQueuePageSelect->EnqueueFromISR(&record, &woken);
+  portYIELD_FROM_ISR(woken);
+}
+
+void noteModel() {
+  const Model& m = FrontendHeap::getInstance().model;
+  note("model folder " + std::to_string(m.getSelectedMainFolder()) + " page " +
+       std::to_string(m.getSelectedOverviewPage()));
+}
+
+void noteOrientation() {
+  std::vector<uint8_t> seen(simdisplay::kPixels * 3);
+  simdisplay::picture(seen.data());
+  const uint8_t* layout = touchgfx::internal::canvas();
+  const int w = simdisplay::kWidth, h = simdisplay::kHeight;
+  bool upright = true, turned = true;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const uint8_t* p = &seen[(static_cast<size_t>(y) * w + x) * 3];  // red, green, blue
+      const uint8_t* same = layout + (static_cast<size_t>(y) * w + x) * 3;  // blue, green, red
+      const uint8_t* opposite = layout + (static_cast<size_t>(h - 1 - y) * w + (w - 1 - x)) * 3;
+      upright = upright && p[0] == same[2] && p[1] == same[1] && p[2] == same[0];
+      turned = turned && p[0] == opposite[2] && p[1] == opposite[1] && p[2] == opposite[0];
+    }
+  }
+  note(std::string(simgfx::screenName()) +
+       (upright ? " upright" : turned ? " upside down" : " garbled"));
+}
+
+std::string stickWith(const std::vector<std::string>& rootFolders, int subfolders) {
+  static std::map<std::string, std::string> made;
+  std::string manifest;
+  for (const std::string& r : rootFolders) {
+    manifest += "dir \"" + r + "\"\n";
+    for (int s = 0; s < subfolders; ++s) {
+      manifest += "file \"" + r + "/F" + std::to_string(s) + "/a.mp3\" size=100\n";
+    }
+  }
+  auto found = made.find(manifest);
+  if (found != made.end()) return found->second;
+  const std::string dir = proc::tempDir();
+  proc::writeFile(dir + "/stick.txt", manifest);
+  const std::string image = dir + "/stick.img";
+  const auto r = proc::run({SHAPEPLAY_MKSTICK, "--manifest", dir + "/stick.txt", "--out", image});
+  EXPECT_EQ(r.status, 0) << r.err;
+  made[manifest] = image;
+  return image;
+}
+
+}  // namespace screenstest
