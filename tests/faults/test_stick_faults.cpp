@@ -127,9 +127,10 @@ TEST(StickFaults, AnUnansweredCommandIsGivenUpAndASlowStickStillPlaysEverything)
   EXPECT_GT(nextAt, failedAt);
 
   // Every command a hundred times as long: the list, the picture and every track still come,
-  // later (a read of 4 KiB takes 0.7 s, longer than the 0.5 s it plays).
+  // later (a read of 4 KiB takes 0.7 s, longer than the 0.5 s it plays). The folder is chosen
+  // once the main screen, shown late, has asked for its picture (which stops playback).
   const BoardRun slow =
-      run("stick fault slow 100\nwait 5s\nevent BTN_PlaybackFolder main=0 playback=0\nwait 40s\n",
+      run("stick fault slow 100\nwait 15s\nevent BTN_PlaybackFolder main=0 playback=0\nwait 40s\n",
           image, dir() + "/slow.bin");
   ASSERT_EQ(slow.status, 0);
   EXPECT_TRUE(inOrder(console(slow), Lines{"Folder: A\n", "picture read 3000\n"} +

@@ -4,12 +4,16 @@
 // in use over time (flat after the first hour of a long power-on, or a leak), and settings
 // lost over a power cycle. The same seed gives the same run, byte for byte.
 //
-// Usage: shapeplay-soak --hours H --seed S --sim PROGRAM --stick-a IMAGE --stick-b IMAGE
-//                       --out DIR
+// The board runs in this program, as in shapeplay-sim (each power-on a child process), so that
+// every write of the settings record is seen: after a power cut or switch-off, the next
+// power-on must load exactly the record the chip's complete copies held at that instant,
+// whatever changed it (a request, the parents' screen, the knob).
+//
+// Usage: shapeplay-soak --hours H --seed S --stick-a IMAGE --stick-b IMAGE --out DIR
 // Writes DIR/soak.scn (the scenario), DIR/trace.jsonl, DIR/console.log and DIR/sram.bin, and
 // prints the report; exit status 0 when nothing went wrong, 1 when something did, 2 on bad
 // arguments.
-#include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,34 +29,63 @@
 #include <string>
 #include <vector>
 
+#include "runner.h"
+#include "scenario.h"
+#include "simkernel.h"
+#include "sram.h"
+#include "sram/sram_data.h"
+
 namespace {
 
 constexpr uint64_t kMs = 1000000;
 constexpr uint64_t kS = 1000 * kMs;
 constexpr uint64_t kMinute = 60 * kS;
 
-// The parents' settings a BTN_ParentSettingsChanged event carries (as the dump prints them).
+// The parents' settings a BTN_ParentSettingsChanged event carries.
 struct Settings {
   int maxVolume = 63, spkBoost = 7, effect3d = 0;
   std::array<int, 5> eq = {12, 12, 12, 12, 12};
-  bool operator==(const Settings&) const = default;
+};
+
+// What a power-on's start-up dump shows of the record it loaded ("Conf read" and the fields),
+// or that it found none ("Conf default").
+struct Dump {
+  bool read = false;
+  int root = -1, volume = -1, spkBoost = -1, maxVolume = -1, effect3d = -1;
+  std::array<int, 5> eq = {-1, -1, -1, -1, -1};
+  bool operator==(const Dump&) const = default;
   std::string text() const {
-    std::string s = "maxVolume " + std::to_string(maxVolume) + ", spkBoost " +
+    if (!read) return "no record";
+    std::string s = "root folder " + std::to_string(root) + ", volume " + std::to_string(volume) +
+                    ", maxVolume " + std::to_string(maxVolume) + ", spkBoost " +
                     std::to_string(spkBoost) + ", effect3d " + std::to_string(effect3d) + ", eq";
     for (int v : eq) s += " " + std::to_string(v);
     return s;
   }
 };
 
+Dump dumpOf(const SramDataStruct* r) {
+  Dump d;
+  if (r == nullptr) return d;
+  d.read = true;
+  d.root = r->currentRootFolderNumber;
+  d.volume = r->currentVolume;
+  d.spkBoost = r->spkBoost;
+  d.maxVolume = r->maxVolume;
+  d.effect3d = r->effect3d;
+  for (int b = 0; b < 5; ++b) d.eq[b] = r->equalizer[b];
+  return d;
+}
+
 struct Args {
   double hours = 2;
   uint64_t seed = 1;
-  std::string sim, stickA, stickB, out;
+  std::string stickA, stickB, out;
 };
 
 [[noreturn]] void usage(const std::string& why) {
   std::fprintf(stderr,
-               "shapeplay-soak: %s\nUsage: shapeplay-soak --hours H --seed S --sim PROGRAM "
+               "shapeplay-soak: %s\nUsage: shapeplay-soak --hours H --seed S "
                "--stick-a IMAGE --stick-b IMAGE --out DIR\n",
                why.c_str());
   std::exit(2);
@@ -69,8 +102,6 @@ Args parseArgs(int argc, char** argv) {
     } else if (k == "--seed") {
       a.seed = std::strtoull(v.c_str(), &end, 10);
       if (*end != 0 || v.empty()) usage("--seed: a whole number, not " + v);
-    } else if (k == "--sim") {
-      a.sim = v;
     } else if (k == "--stick-a") {
       a.stickA = v;
     } else if (k == "--stick-b") {
@@ -81,9 +112,8 @@ Args parseArgs(int argc, char** argv) {
       usage("unknown option " + k);
     }
   }
-  if ((argc - 1) % 2 != 0 || a.sim.empty() || a.stickA.empty() || a.stickB.empty() ||
-      a.out.empty()) {
-    usage("every option takes a value; --sim, --stick-a, --stick-b and --out are needed");
+  if ((argc - 1) % 2 != 0 || a.stickA.empty() || a.stickB.empty() || a.out.empty()) {
+    usage("every option takes a value; --stick-a, --stick-b and --out are needed");
   }
   return a;
 }
@@ -95,14 +125,6 @@ struct Step {
   uint64_t at;
   std::string command;
   uint64_t duration = 0;  // a drag takes its time
-};
-
-// What the scenario expects to find after each power-on: the settings sent last, and the ones
-// before them (a cut during their write may leave the older ones).
-struct PowerOn {
-  uint64_t at;
-  Settings last, before;
-  bool anySent = false;
 };
 
 class Generator {
@@ -125,7 +147,6 @@ class Generator {
   }
 
   const std::vector<Step>& steps() const { return steps_; }
-  const std::vector<PowerOn>& powerOns() const { return powerOns_; }
 
  private:
   int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -221,33 +242,23 @@ class Generator {
     for (int b = 0; b < 5; ++b)
       line += " eq" + std::to_string(b + 1) + "=" + std::to_string(s.eq[b]);
     add(t, line);
-    before_ = last_;
-    last_ = s;
-    anySent_ = true;
   }
 
   // Back on at `t`; the next action waits until the user interface runs.
   uint64_t powerOn(uint64_t t) {
     add(t, "power on");
-    powerOns_.push_back({t, last_, before_, anySent_});
     readyAt_ = t + 6 * kS;
-    // The settings sent before this power-on are what it must find; from now on the older
-    // ones no longer count.
-    before_ = last_;
     return t + ms(2500, 5000);
   }
 
   std::mt19937_64 rng_;
   uint64_t end_;
   std::vector<Step> steps_;
-  std::vector<PowerOn> powerOns_;
   uint64_t lastRequest_ = 0;
   // Settings are changed only once the stick is surely read (before, the request waits in
   // the main loop's queue of five, and a full queue would drop it).
   uint64_t readyAt_ = 6 * kS;
   char stick_ = 'a';
-  Settings last_, before_;
-  bool anySent_ = false;
 };
 
 std::string scenario(const std::vector<Step>& steps, uint64_t end) {
@@ -331,21 +342,38 @@ Findings readTrace(const std::string& path) {
   return f;
 }
 
-// The parents' settings of a power-on's dump; false when it shows the defaults of an empty chip.
-bool dumpedSettings(const std::vector<std::string>& console, Settings* s) {
-  bool read = false;
+// What a power-on's console says it loaded.
+Dump dumped(const std::vector<std::string>& console) {
+  Dump d;
   for (const std::string& line : console) {
-    if (line == "Conf read") read = true;
-    auto value = [&line](const char* key) { return std::atoi(line.c_str() + std::strlen(key)); };
-    if (line.rfind("maxVolume:", 0) == 0) s->maxVolume = value("maxVolume:");
-    if (line.rfind("spkBoost:", 0) == 0) s->spkBoost = value("spkBoost:");
-    if (line.rfind("effect3d:", 0) == 0) s->effect3d = value("effect3d:");
-    for (int b = 0; b < 5; ++b) {
-      const std::string key = "equalizer[" + std::to_string(b) + "]:";
-      if (line.rfind(key, 0) == 0) s->eq[b] = std::atoi(line.c_str() + key.size());
-    }
+    auto field = [&line](const std::string& key, int* out) {
+      if (line.rfind(key, 0) == 0) *out = std::atoi(line.c_str() + key.size());
+    };
+    if (line == "Conf read") d.read = true;
+    field("currentRootFolderNumber: ", &d.root);
+    field("currentVolume:", &d.volume);
+    field("spkBoost:", &d.spkBoost);
+    field("maxVolume:", &d.maxVolume);
+    field("effect3d:", &d.effect3d);
+    for (int b = 0; b < 5; ++b) field("equalizer[" + std::to_string(b) + "]:", &d.eq[b]);
   }
-  return read;
+  return d;
+}
+
+// The chip's two copies after a write ended.
+struct Chip {
+  uint64_t at = 0;
+  StoredRecord a, b;
+};
+
+// The record a power-on takes from a chip (null: none).
+const SramDataStruct* chosen(const Chip& chip) {
+  switch (chooseCopy(describeCopy(chip.a.record, chip.a.check),
+                     describeCopy(chip.b.record, chip.b.check))) {
+    case RecordSource::None: return nullptr;
+    case RecordSource::CopyB: return &chip.b.record;
+    default: return &chip.a.record;
+  }
 }
 
 std::string thousands(uint64_t v) {
@@ -362,7 +390,8 @@ int main(int argc, char** argv) {
   Generator gen(args.seed, end);
   gen.run();
   const std::string dir = args.out;
-  std::ofstream(dir + "/soak.scn") << scenario(gen.steps(), end);
+  const std::string text = scenario(gen.steps(), end);
+  std::ofstream(dir + "/soak.scn") << text;
   // The sticks are named relative to the scenario.
   for (const auto& [name, path] :
        {std::pair{"stick-a.img", args.stickA}, {"stick-b.img", args.stickB}}) {
@@ -373,52 +402,75 @@ int main(int argc, char** argv) {
   }
   unlink((dir + "/sram.bin").c_str());
 
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const std::string script = dir + "/soak.scn", trace = "--trace=" + dir + "/trace.jsonl",
-                      log = "--log=" + dir + "/console.log", sram = "--sram=" + dir + "/sram.bin";
-    if (freopen("/dev/null", "w", stdout) == nullptr) _exit(2);
-    execl(args.sim.c_str(), args.sim.c_str(), "--headless", "--script", script.c_str(),
-          trace.c_str(), log.c_str(), sram.c_str(), nullptr);
-    _exit(127);
+  auto parsed = simscn::parseScript(text, dir + "/soak.scn", dir);
+  if (auto* e = std::get_if<simscn::ParseError>(&parsed)) {
+    std::fprintf(stderr, "shapeplay-soak: %s\n", e->text().c_str());
+    return 2;
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  simrun::RunConfig config;
+  config.options.headless = true;
+  config.options.sram = dir + "/sram.bin";
+  config.script = std::get<simscn::Script>(std::move(parsed));
+  config.hasScript = true;
+  config.consoleFd = -1;
+  config.logFd = ::open((dir + "/console.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  config.traceFd = ::open((dir + "/trace.jsonl").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int chips = ::open((dir + "/chips.bin").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  if (config.logFd < 0 || config.traceFd < 0 || chips < 0) {
+    std::fprintf(stderr, "shapeplay-soak: cannot write into %s\n", dir.c_str());
+    return 2;
+  }
+  // Every power-on is a process of its own: each keeps the chip's copies after every write.
+  simsram::onWriteEnd([chips](uint32_t, uint32_t) {
+    Chip c;
+    c.at = simk::now();
+    simsram::read(SRAM_COPY_A, &c.a, sizeof c.a);
+    simsram::read(SRAM_COPY_B, &c.b, sizeof c.b);
+    (void)!write(chips, &c, sizeof c);
+  });
+  const int exitStatus = simrun::run(config);
+  ::close(config.logFd);
+  ::close(config.traceFd);
+  std::vector<Chip> writes;
+  ::lseek(chips, 0, SEEK_SET);
+  for (Chip c; ::read(chips, &c, sizeof c) == static_cast<ssize_t>(sizeof c);) writes.push_back(c);
+  ::close(chips);
+  unlink((dir + "/chips.bin").c_str());
 
   const Findings f = readTrace(dir + "/trace.jsonl");
   std::vector<std::string> problems;
-  if (exitStatus == 3)
+  if (exitStatus == 3) {
     problems.push_back("deadlock (the simulator's exit status 3)");
-  else if (exitStatus != 0)
+  } else if (exitStatus != 0) {
     problems.push_back("the simulator ended with status " + std::to_string(exitStatus));
+  }
   for (const std::string& h : f.halts) problems.push_back("halt at " + h);
 
-  // Settings over every power cycle.
+  // Settings over every power cycle: the record the chip's complete copies held when the
+  // supply went is the one the next power-on loads.
   size_t checked = 0;
-  const auto& ons = gen.powerOns();
-  for (size_t i = 0; i + 1 < f.lives.size() && i < ons.size(); ++i) {
-    const Life& life = f.lives[i + 1];
-    const PowerOn& expect = ons[i];
-    if (!expect.anySent) continue;
-    Settings found;
-    if (!dumpedSettings(life.console, &found)) {
-      problems.push_back("settings lost at the power-on at " + std::to_string(life.start / kMs) +
-                         " ms: the chip held no record");
-      continue;
+  for (size_t i = 1; i < f.lives.size(); ++i) {
+    const uint64_t off = f.lives[i - 1].end;
+    const Chip* last = nullptr;
+    for (const Chip& c : writes) {
+      if (c.at <= off) last = &c;
     }
+    const Dump expected = last != nullptr ? dumpOf(chosen(*last)) : Dump{};
+    const Dump found = dumped(f.lives[i].console);
     ++checked;
-    if (!(found == expect.last) && !(found == expect.before)) {
-      problems.push_back("settings lost at the power-on at " + std::to_string(life.start / kMs) +
-                         " ms: found " + found.text() + "; sent last " + expect.last.text());
+    if (!(found == expected)) {
+      problems.push_back("settings lost at the power-on at " +
+                         std::to_string(f.lives[i].start / kMs) + " ms: it loaded " + found.text() +
+                         "; the chip held " + expected.text());
     }
   }
 
   // The heap: after the first hour of a power-on, never more in use than during that hour.
   std::printf(
       "shapeplay-soak: %.1f virtual hours, seed %llu: %zu power-ons, %zu cuts, %zu "
-      "switch-offs by the power key\n",
-      args.hours, static_cast<unsigned long long>(args.seed), f.lives.size(), f.cuts, f.switchOffs);
+      "switch-offs, %zu record writes\n",
+      args.hours, static_cast<unsigned long long>(args.seed), f.lives.size(), f.cuts, f.switchOffs,
+      writes.size() / 2);
   std::printf("heap in use (bytes), every 10 virtual minutes:\n  %8s %12s %12s\n", "minute",
               "kernel", "runtime");
   for (const Life& life : f.lives) {
@@ -447,8 +499,8 @@ int main(int argc, char** argv) {
         return !l.heap.empty() && l.heap.back().at - l.start > 60 * kMinute;
       }));
   std::printf(
-      "settings found after %zu power cycles as they were sent; %zu power-on%s longer "
-      "than an hour for the heap\n",
+      "the record over %zu power cycles: each power-on loaded what the chip held; %zu "
+      "power-on%s longer than an hour for the heap\n",
       checked, longLives, longLives == 1 ? "" : "s");
   if (problems.empty()) {
     std::printf("shapeplay-soak: no halt, no deadlock, heap flat, no settings lost\n");
