@@ -105,6 +105,8 @@ void MainThread(const void* argument) {
 }
 
 void Error_Handler(void) {
+  // The device stops here: the console sends by polling.
+  Usart1::flushPolled();
   for (;;) {
     printf("ErrorHandler\r");
     __WFI();

@@ -17,6 +17,8 @@ extern "C" {
 
 // The frame the processor stacked on entry: R0-R3, R12, LR, PC, PSR.
 [[noreturn]] __attribute__((used)) void hardFaultPrint(const volatile uint32_t* frame) {
+  // No interrupt runs any more: the console sends by polling.
+  Usart1::flushPolled();
   printf("\n\n[Hard fault handler - all numbers in hex]\n");
   printf("R0 = %x\n", static_cast<unsigned>(frame[0]));
   printf("R1 = %x\n", static_cast<unsigned>(frame[1]));
@@ -84,10 +86,12 @@ void DMA2_Stream7_IRQHandler(void) { HAL_DMA_IRQHandler(haudio_in_sai.hdmarx); }
 void EXTI9_5_IRQHandler(void) { HAL_GPIO_EXTI_IRQHandler(GPIO_PIN_8); }
 void HAL_GPIO_EXTI_Callback(uint16_t pin) { (void)pin; }
 
-// The console is output only: a received byte is read and dropped.
+// The console is output only: a received byte is read and dropped. The library's handler
+// sends the queued console output.
 void USART1_IRQHandler(void) {
   USART_TypeDef* u = Usart1::huart.Instance;
   if ((u->ISR & USART_ISR_RXNE) != 0) (void)u->RDR;
+  HAL_UART_IRQHandler(&Usart1::huart);
 }
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 
 std::atomic<uint8_t> usb_status{0};
 std::atomic<uint32_t> StorageStatus[1] = {0};
+std::atomic<uint32_t> StorageChanges{0};
 USBH_HandleTypeDef hUSB_Host;
 FATFS USBDISK_FatFs;
 char USBDISK_Drive[4];
@@ -43,6 +44,9 @@ void mountStick() {
 void unmountStick() {
   puts("usb disc");
   usb_status = 0;
+  // Counted before the next stick can be mounted: a loop turn that finds a stick mounted
+  // finds this removal counted too, however soon the next stick came.
+  StorageChanges.fetch_add(1);
   f_mount(nullptr, USBDISK_Drive, 0);
   StorageStatus[0] = 0;
   if (driverLinked) {
@@ -67,6 +71,9 @@ void k_StorageInit() {
 // Runs in the USB host thread. A full event queue is waited on for at most one tick.
 extern "C" void USBH_UserProcess(USBH_HandleTypeDef* phost, uint8_t id) {
   (void)phost;
+  // The stick that goes, or the one that has come, is not the one whose sectors the disk
+  // driver keeps: forget them before anything can read the new stick.
+  if (id == HOST_USER_DISCONNECTION || id == HOST_USER_CLASS_ACTIVE) USBH_DiskCacheInvalidate();
   switch (id) {
     case HOST_USER_SELECT_CONFIGURATION:
       osMessagePut(StorageEvent, USBDISK_CONFIGURATION_EVENT, 0);

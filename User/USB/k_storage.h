@@ -20,6 +20,10 @@ enum StorageEventEnum : uint16_t {
 extern std::atomic<uint8_t> usb_status;
 // Element 0: 0 file system not mounted, 1 mounted. Written only by the stick service.
 extern std::atomic<uint32_t> StorageStatus[1];
+// Removals the stick service has handled, counted before the status bytes of a next stick
+// change. The main loop compares it with the count it last saw, so that a stick pulled and put
+// back (or swapped) while the loop was busy is never missed.
+extern std::atomic<uint32_t> StorageChanges;
 
 extern USBH_HandleTypeDef hUSB_Host;
 // The work area of the stick's volume, and its logical drive ("0:/").

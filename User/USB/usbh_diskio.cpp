@@ -1,9 +1,14 @@
 #include "usbh_diskio.h"
 
+#include "board_memory.h"
 #include "k_storage.h"
+#include "sector_cache.h"
 #include "usbh_msc.h"
 
 namespace {
+
+// In the external SDRAM: 512 KiB of sectors and the read-ahead buffer.
+SDRAM_DATA SectorCache sectorCache;
 
 DSTATUS USBH_initialize(BYTE lun) {
   (void)lun;
@@ -27,9 +32,22 @@ DRESULT resultOf(BYTE lun, bool writing) {
   }
 }
 
-// The controller runs without DMA, so every buffer is transferred directly.
+// The controller runs without DMA, so every buffer is transferred directly. The file system's
+// drive has logical unit 0.
+bool readUnit(uint8_t* buff, uint32_t sector, uint32_t count) {
+  return USBH_MSC_Read(&hUSB_Host, 0, sector, buff, count) == USBH_OK;
+}
+
 DRESULT USBH_read(BYTE lun, BYTE* buff, DWORD sector, UINT count) {
-  if (USBH_MSC_Read(&hUSB_Host, lun, sector, buff, count) == USBH_OK) return RES_OK;
+  MSC_LUNTypeDef info;
+  if (lun != 0 || USBH_MSC_GetLUNInfo(&hUSB_Host, lun, &info) != USBH_OK) {
+    if (USBH_MSC_Read(&hUSB_Host, lun, sector, buff, count) == USBH_OK) return RES_OK;
+    return resultOf(lun, false);
+  }
+  if (sectorCache.read(buff, sector, count, info.capacity.block_size, info.capacity.block_nbr,
+                       readUnit)) {
+    return RES_OK;
+  }
   return resultOf(lun, false);
 }
 
@@ -61,6 +79,10 @@ DRESULT USBH_ioctl(BYTE lun, BYTE cmd, void* buff) {
 }
 
 }  // namespace
+
+void USBH_DiskCacheInvalidate() { sectorCache.invalidate(); }
+
+void USBH_DiskCacheEnable(bool on) { sectorCache.setEnabled(on); }
 
 const Diskio_drvTypeDef USBH_Driver = {USBH_initialize, USBH_status, USBH_read, USBH_write,
                                        USBH_ioctl};

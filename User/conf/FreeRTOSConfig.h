@@ -59,8 +59,8 @@ unsigned long getRunTimeCounterValue(void);
 #define INCLUDE_uxTaskPriorityGet 0
 #define INCLUDE_vTaskCleanUpResources 0
 #define INCLUDE_uxTaskGetStackHighWaterMark 0
-#define INCLUDE_xTaskGetCurrentTaskHandle 0
-#define INCLUDE_eTaskGetState 0
+#define INCLUDE_xTaskGetCurrentTaskHandle 1
+#define INCLUDE_eTaskGetState 1
 
 /* The kernel tick is TIM6's update interrupt, which calls xPortSysTickHandler (see
  * FreeRtosTimebase.cpp); SysTick stays with the chip support library's millisecond counter.

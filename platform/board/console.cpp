@@ -1,6 +1,7 @@
 // The console: the bytes USART1 sends, in lines for the trace, and what each context printed
-// last (the reason a context that stops for good is given). Writing the bytes somewhere is the
-// output's business (the simulator's).
+// last (the reason a context that stops for good is given), seen where the firmware prints
+// it: the console may send it later, from its transmit interrupt. Writing the bytes somewhere is
+// the output's business (the simulator's).
 #include "console.h"
 
 #include <map>
@@ -47,17 +48,26 @@ void put(std::uint8_t byte) {
   simruntime::HostScope host;
   Console& c = con();
   c.pending.push_back(static_cast<char>(byte));
-  Console::Recent& recent = c.byContext[simk::contextName()];
-  if (recent.epoch != simk::contextEpoch()) recent = Console::Recent{simk::contextEpoch(), {}, {}};
   if (byte == '\n') {
     simtrace::Event("console").str("text", trimLineEnd(c.line));
     c.line.clear();
-    recent.last = trimLineEnd(recent.partial);
-    recent.partial.clear();
     flush();
   } else {
     c.line.push_back(static_cast<char>(byte));
-    recent.partial.push_back(static_cast<char>(byte));
+  }
+}
+
+void printed(const char* data, std::size_t size) {
+  simruntime::HostScope host;
+  Console::Recent& recent = con().byContext[simk::contextName()];
+  if (recent.epoch != simk::contextEpoch()) recent = Console::Recent{simk::contextEpoch(), {}, {}};
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == '\n') {
+      recent.last = trimLineEnd(recent.partial);
+      recent.partial.clear();
+    } else {
+      recent.partial.push_back(data[i]);
+    }
   }
 }
 

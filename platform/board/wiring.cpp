@@ -31,6 +31,7 @@
 #include "inputs.h"
 #include "panel.h"
 #include "power.h"
+#include "sim_stdio.h"
 #include "simhal.h"
 #include "simtim.h"
 #include "sram.h"
@@ -44,6 +45,7 @@ void wire() {
   // What the firmware prints reaches the console; a context that sleeps for good is named by
   // the last text it printed.
   simhal::attachUartReceiver(USART1, &simconsole::put);
+  simruntime::observeFirmwareOutput(&simconsole::printed);
   simhal::setSleepReason([] { return simconsole::lastTextOf(simk::contextName()); });
 
   simsram::connect(SPI2, simhal::line(GPIOA, 8));

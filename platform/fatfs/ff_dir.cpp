@@ -38,12 +38,53 @@ DWORD dir_limit(const FATFS* fs) {
   return room < lib ? static_cast<DWORD>(room) : lib;
 }
 
+// The number of clusters a directory's chain holds before it comes back to one of them, or
+// NO_LOOP for a chain that ends (or breaks, which the walk finds by itself). Brent's cycle
+// search, then the start of the cycle; at most as many steps as a directory may have clusters.
+constexpr DWORD NO_LOOP = 0xFFFFFFFF;
+
+DWORD chain_before_loop(DIR* dp) {
+  FATFS* fs = dp->obj.fs;
+  DWORD start = dp->obj.sclust;
+  if (start == 0 && fs->fs_type >= FS_FAT32) start = fs->dirbase;
+  const DWORD limit = dir_limit(fs) / (static_cast<DWORD>(fs->csize) * fs->ssize) + 2;
+  // The next cluster of the chain; 0 at its end and wherever the walk itself stops.
+  auto next = [&](DWORD c) -> DWORD {
+    const DWORD n = get_fat(&dp->obj, c);
+    return (n < 2 || n >= fs->n_fatent) ? 0 : n;
+  };
+  DWORD power = 1, lam = 1, steps = 1;
+  DWORD tortoise = start;
+  DWORD hare = next(start);
+  while (hare != tortoise) {
+    if (hare == 0 || steps > limit) return NO_LOOP;
+    if (power == lam) {
+      tortoise = hare;
+      power *= 2;
+      lam = 0;
+    }
+    hare = next(hare);
+    ++lam;
+    ++steps;
+  }
+  tortoise = hare = start;
+  for (DWORD i = 0; i < lam; ++i) hare = next(hare);
+  DWORD mu = 0;
+  while (tortoise != hare) {
+    tortoise = next(tortoise);
+    hare = next(hare);
+    ++mu;
+  }
+  return mu + lam;
+}
+
 }  // namespace
 
 FRESULT dir_sdi(DIR* dp, DWORD ofs) {
   FATFS* fs = dp->obj.fs;
   if (ofs >= (fs->fs_type == FS_EXFAT ? MAX_DIR_EX : MAX_DIR) || ofs % SZDIRE) return FR_INT_ERR;
   dp->dptr = ofs;
+  dp->n_clust = 0;
   DWORD clst = dp->obj.sclust;
   if (clst == 0 && fs->fs_type >= FS_FAT32) clst = fs->dirbase;
   dp->sect = 0;
@@ -84,6 +125,12 @@ FRESULT dir_next(DIR* dp) {
         return FR_NO_FILE;
       }
     } else if ((ofs / fs->ssize & (fs->csize - 1U)) == 0) {
+      // A chain that comes back to a cluster it holds (a broken FAT) would give the same
+      // entries again and again: checked once, when the walk first leaves a cluster, the
+      // clusters before the repetition are read and the walk then fails as on any broken chain.
+      if (dp->n_clust == 0) dp->n_clust = chain_before_loop(dp);
+      const DWORD index = ofs / (static_cast<DWORD>(fs->csize) * fs->ssize);
+      if (dp->n_clust != NO_LOOP && index >= dp->n_clust) return FR_INT_ERR;
       const DWORD clst = get_fat(&dp->obj, dp->clust);
       if (clst <= 1) return FR_INT_ERR;
       if (clst == 0xFFFFFFFF) return FR_DISK_ERR;

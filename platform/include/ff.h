@@ -98,6 +98,7 @@ typedef struct {
   BYTE* dir;
   BYTE fn[12];
   DWORD blk_ofs; /* start of the current entry's name entries, 0xFFFFFFFF: none */
+  DWORD n_clust; /* clusters of the chain before it loops; 0: not checked, 0xFFFFFFFF: no loop */
 #if FF_USE_FIND
   const TCHAR* pat;
 #endif

@@ -245,6 +245,10 @@ extern DMA_TypeDef sim_DMA2;
 #define USART_ISR_RXNE (1UL << 5)
 #define USART_ISR_TXE (1UL << 7)
 #define USART_ISR_TC (1UL << 6)
+#define USART_CR1_UE (1UL << 0)
+#define USART_CR1_RXNEIE (1UL << 5)
+#define USART_CR1_TCIE (1UL << 6)
+#define USART_CR1_TXEIE (1UL << 7)
 
 extern GPIO_TypeDef sim_GPIO[11];
 #define GPIOA (&sim_GPIO[0])

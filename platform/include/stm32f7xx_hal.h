@@ -341,15 +341,19 @@ typedef struct {
 typedef enum {
   HAL_UART_STATE_RESET = 0x00U,
   HAL_UART_STATE_READY = 0x20U,
-  HAL_UART_STATE_BUSY = 0x24U
+  HAL_UART_STATE_BUSY = 0x24U,
+  HAL_UART_STATE_BUSY_TX = 0x21U
 } HAL_UART_StateTypeDef;
 
 typedef struct {
   USART_TypeDef* Instance;
   UART_InitTypeDef Init;
   UART_AdvFeatureInitTypeDef AdvancedInit;
+  const uint8_t* pTxBuffPtr;
+  uint16_t TxXferSize;
+  __IO uint16_t TxXferCount;
   HAL_LockTypeDef Lock;
-  HAL_UART_StateTypeDef gState;
+  __IO HAL_UART_StateTypeDef gState;
   uint32_t ErrorCode;
 } UART_HandleTypeDef;
 
@@ -359,6 +363,13 @@ HAL_StatusTypeDef HAL_UART_Transmit(UART_HandleTypeDef* huart, const uint8_t* pD
                                     uint32_t Timeout);
 HAL_StatusTypeDef HAL_UART_Receive(UART_HandleTypeDef* huart, uint8_t* pData, uint16_t Size,
                                    uint32_t Timeout);
+/* Interrupt-driven transmit: the data register is refilled from the transmit-empty interrupt
+ * (HAL_UART_IRQHandler); HAL_UART_TxCpltCallback runs once the last byte has left the line. */
+HAL_StatusTypeDef HAL_UART_Transmit_IT(UART_HandleTypeDef* huart, const uint8_t* pData,
+                                       uint16_t Size);
+HAL_StatusTypeDef HAL_UART_AbortTransmit(UART_HandleTypeDef* huart);
+void HAL_UART_IRQHandler(UART_HandleTypeDef* huart);
+void HAL_UART_TxCpltCallback(UART_HandleTypeDef* huart);
 void sim_uart_enable_it(UART_HandleTypeDef* huart, uint32_t it);
 #define __HAL_UART_ENABLE_IT(h, it) sim_uart_enable_it((h), (it))
 #define __HAL_UART_GET_FLAG(h, flag) ((((h)->Instance->ISR) & (flag)) == (flag))

@@ -10,6 +10,8 @@ extern "C" {
 
 typedef struct tskTaskControlBlock* TaskHandle_t;
 
+typedef enum { eRunning = 0, eReady, eBlocked, eSuspended, eDeleted, eInvalid } eTaskState;
+
 #define tskIDLE_PRIORITY ((UBaseType_t)0U)
 #define taskSCHEDULER_SUSPENDED ((BaseType_t)0)
 #define taskSCHEDULER_NOT_STARTED ((BaseType_t)1)
@@ -29,6 +31,7 @@ BaseType_t xTaskGetSchedulerState(void);
 void vTaskSuspendAll(void);
 BaseType_t xTaskResumeAll(void);
 TaskHandle_t xTaskGetCurrentTaskHandle(void);
+eTaskState eTaskGetState(TaskHandle_t xTask);
 UBaseType_t uxTaskPriorityGet(TaskHandle_t xTask);
 void vTaskPrioritySet(TaskHandle_t xTask, UBaseType_t uxNewPriority);
 char* pcTaskGetName(TaskHandle_t xTaskToQuery);

@@ -344,6 +344,20 @@ BaseType_t xTaskResumeAll(void) {
 
 TaskHandle_t xTaskGetCurrentTaskHandle(void) { return reinterpret_cast<TaskHandle_t>(K().current); }
 
+// A halted task spins in its endless loop on the board: it counts as ready.
+eTaskState eTaskGetState(TaskHandle_t handle) {
+  Kernel& k = K();
+  const Tcb* t = reinterpret_cast<const Tcb*>(handle);
+  if (t == nullptr) return eInvalid;
+  if (t == k.current && k.running) return eRunning;
+  if (t->halted) return eReady;
+  switch (t->wait) {
+    case Wait::None: return eReady;
+    case Wait::Suspended: return eSuspended;
+    default: return eBlocked;
+  }
+}
+
 UBaseType_t uxTaskPriorityGet(TaskHandle_t handle) {
   Tcb* t = handle != nullptr ? reinterpret_cast<Tcb*>(handle) : K().current;
   return t->basePriority;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <streambuf>
 
@@ -12,7 +13,13 @@ extern "C" int _write(int file, char* ptr, int len) __attribute__((weak));
 
 namespace {
 
+std::function<void(const char*, size_t)>& observer() {
+  static std::function<void(const char*, size_t)> o;
+  return o;
+}
+
 int writeOut(const char* data, size_t size) {
+  if (observer()) observer()(data, size);
   if (_write != nullptr) return _write(1, const_cast<char*>(data), static_cast<int>(size));
   return static_cast<int>(::write(1, data, size));
 }
@@ -39,6 +46,10 @@ class FirmwareStreamBuf : public std::streambuf {
 }  // namespace
 
 namespace simruntime {
+
+void observeFirmwareOutput(std::function<void(const char* data, size_t size)> observer_) {
+  observer() = std::move(observer_);
+}
 
 void routeStdoutToFirmware() {
   cookie_io_functions_t io = {nullptr, cookieWrite, nullptr, nullptr};

@@ -53,6 +53,7 @@ struct Port {
   bool pendingEnabled = false;
   Identity identity;
   Faults faults;
+  std::uint64_t readCommands = 0;
 };
 
 Port& port() {
@@ -282,6 +283,7 @@ const Faults& faults() { return port().faults; }
 
 ReadResult readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
                       std::uint8_t* out, simk::Time timeout) {
+  ++port().readCommands;
   Faults& f = port().faults;
   if (f.stalls > 0 && port().generation == generation) {
     --f.stalls;
@@ -305,6 +307,8 @@ ReadResult readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t
   std::memcpy(out, p.image.data + offset, bytes);
   return ReadResult::Ok;
 }
+
+std::uint64_t readCommands() { return port().readCommands; }
 
 void connectVbusSwitch(simhal::Line line) {
   simhal::onOutputChange(line.port, line.pin, [](bool high) {

@@ -89,5 +89,8 @@ enum class ReadResult {
 // stick does not answer takes `timeout`, after which the host gives up.
 ReadResult readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
                       std::uint8_t* out, simk::Time timeout);
+// The board's backdoor: read commands the stick has been given since power-on (each read of
+// one or more blocks is one command).
+std::uint64_t readCommands();
 
 }  // namespace simusb

@@ -179,6 +179,7 @@ USBH_StatusTypeDef USBH_Stop(USBH_HandleTypeDef* phost) {
 USBH_StatusTypeDef USBH_Process(USBH_HandleTypeDef* phost) {
   if (phost->device.is_disconnected != 0) {
     handleDisconnection(phost);
+    // A device connected since then is attached with the connection's own event.
     return USBH_OK;
   }
   if (phost->gState == HOST_IDLE && phost->device.is_connected != 0) {
@@ -189,9 +190,10 @@ USBH_StatusTypeDef USBH_Process(USBH_HandleTypeDef* phost) {
   return USBH_OK;
 }
 
+// A connection reported before the host thread has handled a disconnection (a stick swapped
+// in one instant) keeps that disconnection: the old device is let go, then the new one attached.
 void USBH_LL_Connect(USBH_HandleTypeDef* phost) {
   phost->device.is_connected = 1;
-  phost->device.is_disconnected = 0;
   post(phost, USBH_PORT_EVENT);
 }
 

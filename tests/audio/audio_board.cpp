@@ -16,6 +16,7 @@
 #include "audio_player.h"
 #include "audio_sinks.h"
 #include "board_clocks.h"
+#include "firmware_board.h"
 #include "images.h"
 #include "k_storage.h"
 #include "process.h"
@@ -223,7 +224,7 @@ boardtest::Result run(const Board& board, std::function<void(AudioPlayer&)> scri
               s.setVolume(b.volume);
               while (usb_status.load() != 2) vTaskDelay(5);
               body(*player);
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "MainAudioTask", 8192, nullptr, 4, nullptr);
       },

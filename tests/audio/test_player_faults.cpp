@@ -16,6 +16,7 @@
 #include "runtime_heap.h"
 #include "singleton.h"
 #include "stick.h"
+#include "usbh_diskio.h"
 
 namespace {
 
@@ -279,6 +280,7 @@ TEST(PlayerFaults, AStartWithOnlyOneBlockLogsAFillError) {
   b.duration = 120 * simk::kS;
   const auto r = audiotest::run(b, [](AudioPlayer& player) {
     simusb::timing().perCommand = 5 * simk::kS;  // every read takes 5 s
+    USBH_DiskCacheEnable(false);                 // one sector a command, no reading ahead
     // The reading thread keeps the processor through each read: the stick is made quick again
     // from the timeline, 4.5 s after the first frame was decoded.
     static simk::Periodic watch;

@@ -12,6 +12,7 @@
 #include "FolderRoot.h"
 #include "FreeRTOS.h"
 #include "board_child.h"
+#include "firmware_board.h"
 #include "k_storage.h"
 #include "process.h"
 #include "stick.h"
@@ -74,7 +75,7 @@ boardtest::Result onStick(const std::string& image, std::function<void()> work,
               while (usb_status.load() != 2) vTaskDelay(5);
               vTaskDelay(10);
               body()();
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "MainAudioTask", 8192, nullptr, 4, nullptr);
       },

@@ -115,6 +115,15 @@ TEST(Extension, TextAfterTheLastDotUnlessTheDotStartsTheName) {
   EXPECT_FALSE(isAudioFile("song.mp"));
   EXPECT_FALSE(isAudioFile("song.mp3x"));
   EXPECT_FALSE(isAudioFile("song.wav"));
+
+  // A title picture as the pattern "*.bmp" matches it: the name ends in .bmp, whatever the
+  // dots before; '.bmp' itself too (the pattern's star matches nothing).
+  for (const char* yes : {"title.bmp", "T.BMP", ".bmp", "a.b.BmP", "x..bmp"}) {
+    EXPECT_TRUE(isPictureName(yes)) << yes;
+  }
+  for (const char* no : {"bmp", "title.bmp.txt", "title.bmpx", "title_bmp", "", "x.bm"}) {
+    EXPECT_FALSE(isPictureName(no)) << no;
+  }
 }
 
 TEST(UsbIdentity, SerialIsCutToTheFieldAndAlwaysTerminated) {

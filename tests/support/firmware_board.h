@@ -13,6 +13,13 @@
 
 namespace boardtest {
 
+// Ends the run once the console has sent what the firmware printed: it sends in the
+// background, 39 us a byte, so a run ended at once would cut the last lines off. From a task.
+inline void endRunAfterConsole() {
+  Usart1::flush();
+  simk::endRun(0, "");
+}
+
 // Runs `body` in a task named "MainAudioTask" (priority 4) after `prepare` has run in the
 // main context; the clocks and the console are up. The run ends when the body returns.
 inline Result inFirmwareTask(const std::function<void()>& body, simk::Time duration = 2 * simk::kS,
@@ -30,7 +37,7 @@ inline Result inFirmwareTask(const std::function<void()>& body, simk::Time durat
         xTaskCreate(
             [](void*) {
               task();
-              simk::endRun(0, "");
+              endRunAfterConsole();
             },
             "MainAudioTask", 8192, nullptr, 4, nullptr);
       },

@@ -9,6 +9,7 @@
 #include "FreeRTOS.h"
 #include "board_child.h"
 #include "ff.h"
+#include "firmware_board.h"
 #include "images.h"
 #include "k_storage.h"
 #include "process.h"
@@ -159,7 +160,7 @@ TEST_F(Stick, NoticesOfClassSelectionAndErrorsChangeNothing) {
               vTaskDelay(50);
               note("usb " + std::to_string(usb_status.load()) + " storage " +
                    std::to_string(StorageStatus[0].load()));
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "probe", 256, nullptr, 6, nullptr);
         firmware_main();
@@ -214,7 +215,7 @@ TEST_F(Stick, PulledAndPutBackMountsOnDriveZeroAgainAndReadsExactly) {
               note(std::string("drive ") + USBDISK_Drive);
               note(readWhole("0:/Musik/song.mp3", &content));
               note(std::string("exact ") + (content == testimg::pattern(5000, 4) ? "yes" : "no"));
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "reader", 1024, nullptr, 4, nullptr);
         firmware_main();
@@ -239,7 +240,7 @@ TEST_F(Stick, PulledInTheMiddleOfAReadTheReadFailsAndTheNextStickWorks) {
               simusb::insert(stickB());
               waitMounted();
               note(readWhole("0:/Musik/song.mp3", &content));
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "reader", 1024, nullptr, 4, nullptr);
         firmware_main();
@@ -269,7 +270,7 @@ TEST_F(Stick, AFailedMountLeavesDriveZeroFreeForTheNextStick) {
               vTaskDelay(1900);  // 3.8 s
               note(std::string("drive ") + USBDISK_Drive + " " +
                    readWhole("0:/Musik/song.mp3", &content));
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "reader", 1024, nullptr, 4, nullptr);
         firmware_main();
@@ -327,7 +328,7 @@ TEST_F(Stick, EnumerationReportsTheIdentityOfTheStick) {
               note(line);
               std::string content;
               note(readWhole("0:/Tiere/x.mp3", &content));
-              simk::endRun(0, "");
+              boardtest::endRunAfterConsole();
             },
             "reader", 1024, nullptr, 4, nullptr);
         firmware_main();
@@ -417,7 +418,7 @@ TEST_F(Stick, BuilderImagesOfEveryKindReadExactlyThroughTheStick) {
                 // "Hörspiele" in code page 850: 0x94 for the o with diaeresis.
                 note(readWhole("0:/H\x94rspiele/Kapitel 1.mp3", &got));
                 note(got == testimg::pattern(70000, 9) ? "exact" : "different");
-                simk::endRun(0, "");
+                boardtest::endRunAfterConsole();
               },
               "reader", 1024, nullptr, 4, nullptr);
           firmware_main();

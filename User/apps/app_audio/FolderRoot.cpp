@@ -44,9 +44,9 @@ bool FolderRoot::refreshFolder() {
     DirEntry entry;
     entry.foldername = fileInfo.fname;
     if (isNeverListed(entry.foldername)) continue;
-    // Both searches reuse fileInfo; the root's position is kept in rootDir.
-    entry.pictureFileName = findPicture(entry.foldername);
-    entry.subfolderCount = findSubfolderCount(entry.foldername);
+    // One pass over the folder finds its picture and counts its subfolders; it reuses
+    // fileInfo, the root's position is kept in rootDir.
+    scanFolder(entry);
     rootDirList.push_back(std::move(entry));
   }
   std::sort(rootDirList.begin(), rootDirList.end(), compareDirEntries);
@@ -57,18 +57,33 @@ bool FolderRoot::refreshFolder() {
   return true;
 }
 
-// The first name in the folder, in directory order, that ends in .bmp in any case.
-std::string FolderRoot::findPicture(const std::string& foldername) {
-  std::string picture;
-  const std::string path = rootPath(foldername);
-  if (f_findfirst(&dir, &fileInfo, path.c_str(), "*.bmp") == FR_OK) {
-    picture = fileInfo.fname;
-  } else {
+// The folder's picture, the first name in directory order that ends in .bmp in any case, and
+// its subfolders (hidden ones included), in one pass over its entries: what the picture
+// search (f_findfirst with "*.bmp") and findSubfolderCount find, with one look-up of the
+// folder instead of two. A folder that cannot be opened, or whose entries cannot be read
+// before a picture is found, prints "open root err" as the picture search does.
+void FolderRoot::scanFolder(DirEntry& entry) {
+  entry.pictureFileName.clear();
+  entry.subfolderCount = 0;
+  const std::string path = rootPath(entry.foldername);
+  if (f_opendir(&dir, path.c_str()) != FR_OK) {
     puts("open root err");
+    return;
   }
-  // Also after a failed read of an opened folder, so that no directory stays open.
+  bool pictureFound = false;
+  for (;;) {
+    if (f_readdir(&dir, &fileInfo) != FR_OK) {
+      if (!pictureFound) puts("open root err");
+      break;
+    }
+    if (fileInfo.fname[0] == '\0') break;
+    if (!pictureFound && isPictureName(fileInfo.fname)) {
+      entry.pictureFileName = fileInfo.fname;
+      pictureFound = true;
+    }
+    if ((fileInfo.fattrib & AM_DIR) != 0 && !isNeverListed(fileInfo.fname)) ++entry.subfolderCount;
+  }
   f_closedir(&dir);
-  return picture;
 }
 
 uint32_t FolderRoot::findSubfolderCount(const std::string& foldername) {

@@ -48,7 +48,8 @@ class FolderRoot {
   static UsbIdentifier usbIdentifier;
 
  private:
-  std::string findPicture(const std::string& path);
+  // Fills the entry's picture name and subfolder count from one pass over the folder.
+  void scanFolder(DirEntry& entry);
 };
 
 // Called by the USB host library during enumeration; they fill FolderRoot::usbIdentifier.

@@ -47,11 +47,8 @@ uint32_t MainApp::currentRootFolder() {
   return stored < rootDirList.size() ? stored : 0;
 }
 
-// Acts once on every change of the stick's state.
-void MainApp::followStick(PageSelect& pageSelect, uint8_t& usbStatusOld) {
-  const uint8_t status = usb_status.load(std::memory_order_relaxed);
-  if (status == usbStatusOld) return;
-  usbStatusOld = status;
+// What the loop does when the stick's state becomes `status`.
+void MainApp::actOnStick(PageSelect& pageSelect, uint8_t status) {
   switch (status) {
     case 0:
       stopPlayback();
@@ -71,16 +68,49 @@ void MainApp::followStick(PageSelect& pageSelect, uint8_t& usbStatusOld) {
   }
 }
 
+// A stick can be pulled and the same or another one mounted while a turn is busy (a long
+// listing): the status bytes then look as they did, but the stick service has counted the
+// removal. The loop acts on the removal first, so that the stick now in is listed afresh.
+void MainApp::followStickChanges(PageSelect& pageSelect, uint8_t& usbStatusOld) {
+  const uint32_t changes = StorageChanges.load();
+  if (changes == seenStorageChanges) return;
+  seenStorageChanges = changes;
+  if (usbStatusOld != 0) {
+    usbStatusOld = 0;
+    actOnStick(pageSelect, 0);
+  }
+  if (folderRoot.prev_usb_status != 0) {
+    folderRoot.prev_usb_status = 0;
+    forgetFolders();
+  }
+}
+
+// Acts once on every change of the stick's state.
+void MainApp::followStick(PageSelect& pageSelect, uint8_t& usbStatusOld) {
+  const uint8_t status = usb_status.load(std::memory_order_relaxed);
+  if (status == usbStatusOld) return;
+  usbStatusOld = status;
+  actOnStick(pageSelect, status);
+}
+
+void MainApp::forgetFolders() {
+  rootDirList.clear();
+  rootDirList.shrink_to_fit();
+  f_closedir(&FolderRoot::rootDir);
+}
+
 // Reads or forgets the root folders when the file system comes or goes, then shows the
 // main screen on the current root folder with its picture.
 void MainApp::followFileSystem(PageSelect& pageSelect) {
   const uint8_t state = static_cast<uint8_t>(StorageStatus[0].load(std::memory_order_relaxed));
   if (state == folderRoot.prev_usb_status) return;
   folderRoot.prev_usb_status = state;
+  // Reading a big stick takes a while: the device is busy, not idle, until the list is shown,
+  // and the idle count starts from there.
+  const bool listing = state != 0;
+  if (listing) humanIO.powerOffHold(true);
   if (state == 0) {
-    rootDirList.clear();
-    rootDirList.shrink_to_fit();
-    f_closedir(&FolderRoot::rootDir);
+    forgetFolders();
   } else {
     folderRoot.refreshFolder();
   }
@@ -90,6 +120,7 @@ void MainApp::followFileSystem(PageSelect& pageSelect) {
     folderRoot.loadPicture(root, 0);
     pageSelect.folderPictureUpdate();
   }
+  if (listing) humanIO.powerOffHold(false);
 }
 
 void MainApp::startFolder(const ModelUserEvent& event) {
@@ -202,7 +233,9 @@ void MainApp::Run() {
   settings().init();
   PageSelect pageSelect;
   uint8_t usbStatusOld = 10;
+  seenStorageChanges = StorageChanges.load();
   for (;;) {
+    followStickChanges(pageSelect, usbStatusOld);
     followStick(pageSelect, usbStatusOld);
     followFileSystem(pageSelect);
     if (rootDirList.empty()) {

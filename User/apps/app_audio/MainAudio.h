@@ -35,8 +35,12 @@ class MainApp : public cpp_freertos::Thread {
   void Run() override;
 
  private:
+  void actOnStick(PageSelect& pageSelect, uint8_t status);
+  void followStickChanges(PageSelect& pageSelect, uint8_t& usbStatusOld);
   void followStick(PageSelect& pageSelect, uint8_t& usbStatusOld);
   void followFileSystem(PageSelect& pageSelect);
+  // Empties the root-folder list and closes the root (the stick has gone).
+  void forgetFolders();
   void handle(const ModelUserEvent& event, PageSelect& pageSelect);
   void startFolder(const ModelUserEvent& event);
   void advance();
@@ -48,4 +52,6 @@ class MainApp : public cpp_freertos::Thread {
   FolderAudioFiles folderAudioFiles;
   AudioPlayer audioplayer;
   HumanIO humanIO;
+  // The stick service's count of removals as the loop last acted on it.
+  uint32_t seenStorageChanges = 0;
 };

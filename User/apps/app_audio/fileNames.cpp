@@ -39,3 +39,9 @@ bool isNeverListed(const std::string& name) {
 }
 
 bool isAudioFile(const char* filename) { return strcicmp("mp3", get_filename_ext(filename)) == 0; }
+
+bool isPictureName(const char* filename) {
+  if (filename == nullptr) return false;
+  const std::size_t n = std::strlen(filename);
+  return n >= 4 && strcicmp(filename + n - 4, ".bmp") == 0;
+}

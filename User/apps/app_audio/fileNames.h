@@ -26,3 +26,7 @@ bool isNeverListed(const std::string& name);
 
 // A file the player can play: its extension is mp3 in any case.
 bool isAudioFile(const char* filename);
+
+// A title picture's name, as the pattern "*.bmp" matches it: ending in .bmp in any case
+// ('.bmp' itself included).
+bool isPictureName(const char* filename);

@@ -7,6 +7,7 @@
 #include "gui/User/modelUserData.h"
 #include "parentsSettings.h"
 #include "singleton.h"
+#include "usart1.h"
 #include "volume.h"
 
 namespace {
@@ -71,7 +72,9 @@ void HumanIO::Run() {
 
     // The switch-off comes once per idle stretch: if the supply stays on (the latch failed),
     // it is not repeated on every pass; a request or playback starts the count again.
-    const uint32_t idle = powerOffTimer.fetch_add(1, std::memory_order_relaxed) + 1;
+    const uint32_t idle = busyWithStick.load(std::memory_order_relaxed)
+                              ? 0
+                              : powerOffTimer.fetch_add(1, std::memory_order_relaxed) + 1;
     if (idle == POWER_OFF_PASSES + 1) powerOff();
 
     showCountdown(idle);
@@ -83,6 +86,9 @@ void HumanIO::powerOff() {
   // Writes only when the record has changed since it was last stored.
   settings.triggerWrite();
   puts("power off");
+  // The console sends in the background: what it holds goes out before the supply does,
+  // unless that takes longer than a second (a long dump still on its way).
+  (void)Usart1::flush(POWER_OFF_CONSOLE_TICKS);
   while (keyPressed()) vTaskDelay(LOOP_TICKS);
   // What changed while the key was held (a track change just before the tap) is kept too.
   settings.triggerWrite();

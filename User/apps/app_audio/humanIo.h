@@ -18,6 +18,8 @@ class HumanIO : public cpp_freertos::Thread {
   // Passes without a request and without playback before the player switches itself off
   // (250 s).
   static constexpr uint32_t POWER_OFF_PASSES = 5000;
+  // At most this long the switch-off waits for the console to send what it holds (1 s).
+  static constexpr TickType_t POWER_OFF_CONSOLE_TICKS = 500;
 
   HumanIO();
   ~HumanIO() override = default;
@@ -27,9 +29,16 @@ class HumanIO : public cpp_freertos::Thread {
   void powerOff();
   // The main control loop: a request arrived or a track is playing.
   void powerOffReset() { powerOffTimer.store(0, std::memory_order_relaxed); }
+  // The main control loop is busy with a stick it has just found (listing it): the idle count
+  // stands at 0 while held and starts again when released.
+  void powerOffHold(bool hold) {
+    powerOffTimer.store(0, std::memory_order_relaxed);
+    busyWithStick.store(hold, std::memory_order_relaxed);
+  }
 
   // Loop passes since the last request or playback.
   std::atomic<uint32_t> powerOffTimer{0};
+  std::atomic<bool> busyWithStick{false};
   Led led;
 
  protected:
