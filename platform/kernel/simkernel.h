@@ -104,6 +104,7 @@ std::uint64_t contextEpoch();
 // Statistics for the trace and benchmarks.
 std::uint64_t contextSwitches();
 std::size_t kernelHeapPeak();
+std::size_t kernelHeapInUse();
 
 // Called once in a fresh process before the firmware starts; `start` is the virtual time of
 // this power-on.
