@@ -75,7 +75,6 @@ void DebugMon_Handler(void) {
 
 void SysTick_Handler(void) { HAL_IncTick(); }
 void TIM6_DAC_IRQHandler(void) { HAL_TIM_IRQHandler(&htim6); }
-void TIM7_IRQHandler(void) { HAL_TIM_IRQHandler(&htim7); }
 void LTDC_IRQHandler(void) { HAL_LTDC_IRQHandler(&hltdc); }
 void DMA2D_IRQHandler(void) { HAL_DMA2D_IRQHandler(&hdma2d); }
 void QUADSPI_IRQHandler(void) { HAL_QSPI_IRQHandler(&QSPIHandle); }

@@ -25,6 +25,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec_path.h"
 #include "runtime_heap.h"
 
@@ -36,7 +40,39 @@ constexpr std::size_t kFlushBytes = 1 << 16;
 
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
-std::int16_t toSample(double v) { return static_cast<std::int16_t>(std::lround(clip16(v))); }
+// Rounds to the nearest 16-bit sample, halves away from zero (as lround does), after clipping.
+// Without branches: the fraction of a signal is as good as random.
+[[maybe_unused]] inline std::int16_t toSample(double v) {
+  v = clip16(v);
+  const auto n = static_cast<std::int32_t>(v);  // towards zero; the fraction left is exact
+  const double fraction = v - static_cast<double>(n);
+  return static_cast<std::int16_t>(n + static_cast<std::int32_t>(fraction >= 0.5) -
+                                   static_cast<std::int32_t>(fraction <= -0.5));
+}
+
+// A left and a right value side by side: every operation on them is exactly the operation on
+// each value alone.
+using Pair = double __attribute__((vector_size(16)));
+
+// toSample of both values of a pair, into o[0] and o[1].
+inline void toSamples(Pair v, std::int16_t* o) {
+#if defined(__SSE2__)
+  // The same steps on both lanes: clipping that lets NaN through as clip16 does, truncation,
+  // the exact fraction, one up or down, and the low 16 bits.
+  const __m128d x = _mm_min_pd(_mm_set1_pd(32767.0), _mm_max_pd(_mm_set1_pd(-32768.0), v));
+  __m128i n = _mm_cvttpd_epi32(x);
+  const __m128d fraction = _mm_sub_pd(x, _mm_cvtepi32_pd(n));
+  const __m128i up = _mm_castpd_si128(_mm_cmpge_pd(fraction, _mm_set1_pd(0.5)));
+  const __m128i down = _mm_castpd_si128(_mm_cmple_pd(fraction, _mm_set1_pd(-0.5)));
+  n = _mm_sub_epi32(n, _mm_shuffle_epi32(up, _MM_SHUFFLE(3, 3, 2, 0)));
+  n = _mm_add_epi32(n, _mm_shuffle_epi32(down, _MM_SHUFFLE(3, 3, 2, 0)));
+  const std::int32_t both = _mm_cvtsi128_si32(_mm_shufflelo_epi16(n, _MM_SHUFFLE(3, 3, 2, 0)));
+  std::memcpy(o, &both, sizeof both);
+#else
+  o[0] = toSample(v[0]);
+  o[1] = toSample(v[1]);
+#endif
+}
 
 bool writeAll(int fd, const void* data, std::size_t bytes) {
   const auto* p = static_cast<const std::uint8_t*>(data);
@@ -77,13 +113,70 @@ void rateFields(std::uint8_t* p, std::uint32_t rate) {
   put32(p + 4, rate * 4);  // bytes a second
 }
 
-// A file the board appends 16-bit stereo frames to.
+// The cubic interpolation of the speaker's resampling (Catmull-Rom) between y1 and y2 at t.
+inline Pair cubic(Pair y0, Pair y1, Pair y2, Pair y3, Pair t) {
+  return y1 +
+         0.5 * t * (y2 - y0 + t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)));
+}
+
+// `count` outputs of the resampling whose four input frames all lie in `frames`: output j
+// lies between frames index[j] and index[j] + 1 (counted from `base`, the first frame there)
+// at fraction[j]; its left and right go to o[2 * j] and o[2 * j + 1]. Built twice: with AVX2
+// two outputs share each operation (on each value exactly the operation one alone would get),
+// and for every x86-64 processor.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void cubicOutputs(const double* frames, std::int64_t base, const std::int64_t* index,
+                  const double* fraction, std::size_t count, std::int16_t* o) {
+  using Quad = double __attribute__((vector_size(32)));
+  std::size_t j = 0;
+  for (; j + 2 <= count; j += 2) {
+    const double* a = frames + (index[j] - 1 - base) * 2;
+    const double* b = frames + (index[j + 1] - 1 - base) * 2;
+    const double ta = fraction[j], tb = fraction[j + 1];
+    const Quad y0 = {a[0], a[1], b[0], b[1]}, y1 = {a[2], a[3], b[2], b[3]},
+               y2 = {a[4], a[5], b[4], b[5]}, y3 = {a[6], a[7], b[6], b[7]}, t = {ta, ta, tb, tb};
+    // cubic() on both outputs at once.
+    const Quad v =
+        y1 +
+        0.5 * t * (y2 - y0 + t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)));
+    // toSample() on the four values: clipped (a NaN passes), truncated, one up or down by the
+    // exact fraction, the low 16 bits.
+    using Mask = std::int64_t __attribute__((vector_size(32)));
+    using Int32x4 = std::int32_t __attribute__((vector_size(16)));
+    using Int16x4 = std::int16_t __attribute__((vector_size(8)));
+    const Mask high = v > 32767.0, low = v < -32768.0;
+    const Quad top = {32767.0, 32767.0, 32767.0, 32767.0};
+    const Quad bottom = {-32768.0, -32768.0, -32768.0, -32768.0};
+    const Quad x = reinterpret_cast<Quad>((reinterpret_cast<Mask>(v) & ~(high | low)) |
+                                          (reinterpret_cast<Mask>(top) & high) |
+                                          (reinterpret_cast<Mask>(bottom) & low));
+    Int32x4 n = __builtin_convertvector(x, Int32x4);
+    const Quad fraction4 = x - __builtin_convertvector(n, Quad);
+    n = n - __builtin_convertvector(static_cast<Mask>(fraction4 >= 0.5), Int32x4) +
+        __builtin_convertvector(static_cast<Mask>(fraction4 <= -0.5), Int32x4);
+    const Int16x4 samples = __builtin_convertvector(n, Int16x4);
+    std::memcpy(o + 2 * j, &samples, sizeof samples);
+  }
+  for (; j < count; ++j) {
+    const double* a = frames + (index[j] - 1 - base) * 2;
+    const double t = fraction[j];
+    toSamples(
+        cubic(Pair{a[0], a[1]}, Pair{a[2], a[3]}, Pair{a[4], a[5]}, Pair{a[6], a[7]}, Pair{t, t}),
+        o + 2 * j);
+  }
+}
+
+// A file the board appends 16-bit stereo frames to. Without a file (or after a failed write)
+// nothing is kept.
 class Sink {
  public:
   void attach(int fd, const char* what) {
     fd_ = fd;
     what_ = what;
     buffer_.clear();
+    buffer_.reserve(kFlushBytes / 2);
     struct stat st {};
     frames_ = fd >= 0 && fstat(fd, &st) == 0 && st.st_size > static_cast<off_t>(kHeaderBytes)
                   ? static_cast<std::uint64_t>(st.st_size - kHeaderBytes) / 4
@@ -96,10 +189,6 @@ class Sink {
   }
   bool on() const { return fd_ >= 0 || tap_ != nullptr; }
   std::uint64_t frames() const { return frames_ + buffer_.size() / 2; }
-  void put(std::int16_t l, std::int16_t r) {
-    const std::int16_t lr[2] = {l, r};
-    put(lr, 1);
-  }
   void put(const std::int16_t* lr, std::size_t count) {
     if (tap_ != nullptr) tap_->frames(lr, count);
     if (fd_ < 0) {
@@ -108,6 +197,28 @@ class Sink {
     }
     buffer_.insert(buffer_.end(), lr, lr + 2 * count);
     if (buffer_.size() * 2 >= kFlushBytes) flush();
+  }
+  // `count` frames of silence.
+  void putSilence(std::uint64_t count) {
+    if (tap_ != nullptr) {
+      static const std::int16_t zeros[2 * 256] = {};
+      for (std::uint64_t left = count; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(256, left));
+        tap_->frames(zeros, n);
+        left -= n;
+      }
+    }
+    if (fd_ < 0) {
+      frames_ += count;
+      return;
+    }
+    while (fd_ >= 0 && count > 0) {
+      const std::size_t room = kFlushBytes / 4 - std::min(buffer_.size() / 2, kFlushBytes / 4);
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
+      buffer_.resize(buffer_.size() + 2 * n, 0);
+      count -= n;
+      if (buffer_.size() * 2 >= kFlushBytes) flush();
+    }
   }
   void flush() {
     if (fd_ < 0 || buffer_.empty()) return;
@@ -138,10 +249,7 @@ class Speaker {
   // Silence up to the first output instant at or after `t`.
   void silenceUntil(simk::Time t) {
     const std::uint64_t upTo = outputsBefore(t);
-    static const std::int16_t zeros[2 * 256] = {};
-    while (sink.frames() < upTo) {
-      sink.put(zeros, static_cast<std::size_t>(std::min<std::uint64_t>(256, upTo - sink.frames())));
-    }
+    if (sink.frames() < upTo) sink.putSilence(upTo - sink.frames());
   }
   void start(simk::Time t, std::uint32_t rate) {
     finish();
@@ -152,9 +260,8 @@ class Speaker {
     in_.clear();
     base_ = 0;
   }
-  void add(double l, double r) {
-    in_.push_back(l);
-    in_.push_back(r);
+  void add(const double* lr, std::size_t count) {
+    in_.insert(in_.end(), lr, lr + 2 * count);
     produce(false);
   }
   // The segment ended: outputs up to its last frame, the rest of its span is silence.
@@ -181,42 +288,84 @@ class Speaker {
     if (i > last) i = last;
     return in_[static_cast<std::size_t>(i - base_) * 2 + static_cast<std::size_t>(ch)];
   }
+  // The output frames whose input is there, from the next one on; with `ending`, up to the
+  // segment's last frame (the frames beyond it taken as the last one).
   void produce(bool ending) {
+    if (!sink.on()) return;
     const std::int64_t count = base_ + static_cast<std::int64_t>(in_.size() / 2);
     if (count == 0) return;
     const std::int64_t last = count - 1;
+    const auto lastPosition = static_cast<double>(last);
+    const double start = start_, rate = rate_;
+    const double* frames = in_.data();
+    const std::int64_t base = base_;
+    const bool nearest = rate_ == kSpeakerRate;
+    // Output frame numbers stay far below 2^53: as signed numbers and as doubles counted up
+    // they are exact.
+    auto k = static_cast<std::int64_t>(sink.frames());
+    auto kd = static_cast<double>(k);
+    std::size_t n = 0;  // output frames in out_
+    // In rounds: first where the next outputs lie in the input, then the outputs themselves
+    // (two short loops keep more outputs in flight in the processor than one long one).
+    constexpr std::size_t kRound = 256;
+    std::int64_t index[kRound];
+    double fraction[kRound];
     for (;;) {
-      const std::uint64_t k = sink.frames();
-      const double p = position(k);
-      if (p > static_cast<double>(last)) break;
-      double out[2];
-      if (rate_ == kSpeakerRate) {
-        const auto i = static_cast<std::int64_t>(std::floor(p + 0.5));
-        if (i > last) break;
-        out[0] = at(i, 0, last);
-        out[1] = at(i, 1, last);
-      } else {
-        const auto i = static_cast<std::int64_t>(std::floor(p));
-        if (!ending && i + 2 > last) break;
-        const double t = p - static_cast<double>(i);
-        for (int ch = 0; ch < 2; ++ch) {
-          const double y0 = at(i - 1, ch, last), y1 = at(i, ch, last), y2 = at(i + 1, ch, last),
-                       y3 = at(i + 2, ch, last);
-          out[ch] = y1 + 0.5 * t *
-                             (y2 - y0 +
-                              t * (2 * y0 - 5 * y1 + 4 * y2 - y3 + t * (3 * (y1 - y2) + y3 - y0)));
+      std::size_t m = 0;
+      for (; m < kRound; ++m, ++k, kd += 1.0) {
+        const double p = (kd / kSpeakerRate - start) * rate;
+        if (p > lastPosition) break;
+        if (nearest) {
+          const std::int64_t i = floorOf(p + 0.5);
+          if (i > last) break;
+          index[m] = i;
+          continue;
         }
+        // 0 <= p <= last here but for a segment's first output: truncation is the floor.
+        const std::int64_t i = p >= 0 ? static_cast<std::int64_t>(p) : floorOf(p);
+        if (!ending && i + 2 > last) break;
+        index[m] = i;
+        fraction[m] = p - static_cast<double>(i);
       }
-      sink.put(toSample(out[0]), toSample(out[1]));
+      if (2 * (n + m) > out_.size()) out_.resize(2 * (n + m) + 8192);
+      std::int16_t* o = &out_[2 * n];
+      // Positions grow with j: the first and the last output tell whether every one has its
+      // four input frames in the buffer (all but at a segment's start and end).
+      if (!nearest && m > 0 && index[0] - 1 >= base && index[m - 1] + 2 <= last) {
+        cubicOutputs(frames, base, index, fraction, m, o);
+        n += m;
+        if (m < kRound) break;
+        continue;
+      }
+      for (std::size_t j = 0; j < m; ++j, o += 2) {
+        const std::int64_t i = index[j];
+        if (nearest) {
+          toSamples(Pair{at(i, 0, last), at(i, 1, last)}, o);
+          continue;
+        }
+        const double t = fraction[j];
+        toSamples(cubic(Pair{at(i - 1, 0, last), at(i - 1, 1, last)},
+                        Pair{at(i, 0, last), at(i, 1, last)},
+                        Pair{at(i + 1, 0, last), at(i + 1, 1, last)},
+                        Pair{at(i + 2, 0, last), at(i + 2, 1, last)}, Pair{t, t}),
+                  o);
+      }
+      n += m;
+      if (m < kRound) break;
     }
+    sink.put(out_.data(), n);
     // Keep the frames still needed (from one before the next output's position).
-    const std::int64_t keepFrom =
-        static_cast<std::int64_t>(std::floor(position(sink.frames()))) - 1;
+    const std::int64_t keepFrom = floorOf(position(static_cast<std::uint64_t>(k))) - 1;
     if (keepFrom > base_ + 4096) {
       const std::int64_t drop = (keepFrom < last ? keepFrom : last) - base_;
       in_.erase(in_.begin(), in_.begin() + drop * 2);
       base_ += drop;
     }
+  }
+  // floor(p) as an integer, exactly.
+  static std::int64_t floorOf(double p) {
+    if (p >= 0 && p < 9.0e18) return static_cast<std::int64_t>(p);  // truncation is the floor
+    return static_cast<std::int64_t>(std::floor(p));
   }
 
   bool active_ = false;
@@ -224,6 +373,7 @@ class Speaker {
   double start_ = 0;
   std::vector<double> in_;  // processed frames of this segment from frame base_ on
   std::int64_t base_ = 0;
+  std::vector<std::int16_t> out_;  // the output frames of one call of produce()
 };
 
 // The two files as the codec's listener.
@@ -242,7 +392,7 @@ class Files : public Listener {
     if (capture.on()) capture.put(lr, count);
   }
   bool wantsSpeaker() const override { return speaker.sink.on() && speaker.active(); }
-  void played(double left, double right) override { speaker.add(left, right); }
+  void played(const double* lr, std::size_t count) override { speaker.add(lr, count); }
   void linkStop() override { speaker.finish(); }
   void finish(simk::Time now) override {
     speaker.finish();

@@ -26,11 +26,21 @@ constexpr simk::Time kPaceStep = 5 * simk::kMs;
 constexpr std::int64_t kLeadNs = 100'000'000;
 // A board further behind the wall clock than this gives up the lost time instead of racing.
 constexpr std::int64_t kSlipNs = 150'000'000;
+// While the window's sound plays, its device's clock is the one to follow: a device a little
+// faster or slower than the wall clock would otherwise empty the ring, or fill it, and be
+// heard as a gap. Every pace step the board's start moves by a small share of how far the
+// frames waiting in the ring are from the lead, at most kMostNudgeNs a step (5 %).
+constexpr double kNudgeGain = 0.002;
+constexpr std::int64_t kMostNudgeNs = 250'000;
+constexpr std::int64_t kLeadFrames = kLeadNs * 48'000 / 1'000'000'000;
 
 struct Board {
   Link* link = nullptr;
   void (*apply)(const std::string&) = nullptr;
   simk::Periodic pace;
+  std::uint64_t taken = 0;    // frames the sound device had taken at the last look
+  simk::Time takenMoved = 0;  // when that count last moved
+  bool soundPlays = false;
 };
 
 Board& board() {
@@ -85,6 +95,24 @@ void keepPace() {
     return;
   }
   if (due <= wall) return;
+  // The sound device takes frames: its clock sets the pace.
+  Board& b = board();
+  const std::uint64_t taken = link->sound.taken();
+  if (taken != b.taken) {
+    b.taken = taken;
+    b.takenMoved = simk::now();
+    b.soundPlays = true;
+  } else if (simk::now() - b.takenMoved > 100 * simk::kMs) {
+    b.soundPlays = false;  // no device, or it stopped taking
+  }
+  if (b.soundPlays) {
+    const auto error =
+        static_cast<double>(static_cast<std::int64_t>(link->sound.fill()) - kLeadFrames) *
+        (1e9 / 48'000);
+    const auto nudge =
+        std::clamp(static_cast<std::int64_t>(error * kNudgeGain), -kMostNudgeNs, kMostNudgeNs);
+    link->wallZero.fetch_add(nudge, std::memory_order_relaxed);
+  }
   timespec ts{static_cast<time_t>((due - wall) / 1'000'000'000),
               static_cast<long>((due - wall) % 1'000'000'000)};
   while (nanosleep(&ts, &ts) != 0) {
@@ -129,6 +157,8 @@ std::size_t SoundRing::skip(std::size_t count) {
   read_.store(r + n, std::memory_order_release);
   return n;
 }
+
+std::uint64_t SoundRing::taken() const { return read_.load(std::memory_order_acquire); }
 
 std::size_t SoundRing::fill() const {
   return static_cast<std::size_t>(written_.load(std::memory_order_acquire) -

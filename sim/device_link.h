@@ -58,6 +58,8 @@ class SoundRing {
   // Throws away up to `count` frames.
   std::size_t skip(std::size_t count);
   std::size_t fill() const;
+  // Frames taken (or thrown away) so far.
+  std::uint64_t taken() const;
 
  private:
   std::atomic<std::uint64_t> written_{0};

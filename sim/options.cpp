@@ -172,7 +172,19 @@ Scenario commands (one a line, # starts a comment):
   screenshot FILE                the screen as the child sees it (272 x 480) as PNG
                                  (relative to the script's folder)
   keycode N                      key code N (0..255) to the screen shown, e.g. 113 (q)
-  power on                       start again after a power-off
+  power on                       start again after a power-off or a cut
+  power cut                      the supply is lost at this instant, wherever the
+                                 firmware is (even between two bytes of a transfer);
+                                 the SRAM keeps what it holds
+  stick fault SECTOR [COUNT]     read errors: every read that touches one of COUNT
+                                 (default 1) sectors from SECTOR on fails (sectors of
+                                 the stick, counted from the image's start)
+  stick fault stall [COUNT]      the next COUNT (default 1) commands get no answer;
+                                 the host gives each up after 5s
+  stick fault slow FACTOR        every command takes FACTOR (1..1000) times as long
+  stick fault clear              the stick works again
+                                 (faults belong to the stick in the slot: insert and
+                                 remove clear them; a power cycle ends a stall)
   event BUTTON [main=N] [playback=N] [param=N]
                                  a request to the main loop as the screens send it;
                                  BUTTON is a BTN_ name or 0..255; for

@@ -54,6 +54,7 @@ struct LifeResult {
 // held down, the mono switch and the room's light.
 struct Physical {
   std::string stick;
+  simusb::Faults stickFaults;  // the stick's own faults; a stall ends with the stick's power
   bool parentsKey = false;
   bool powerKey = false;
   bool mono = false;
@@ -116,6 +117,19 @@ void screenshotEveryPicture(const std::string& dir) {
 
 void carryOut(const RunConfig& config, const simscn::Command& cmd);
 
+// A `stick fault` command on the faults of a stick.
+void applyFault(simusb::Faults& f, const simscn::Command& cmd) {
+  if (cmd.key == "clear") {
+    f = simusb::Faults{};
+  } else if (cmd.key == "slow") {
+    f.slowFactor = static_cast<std::uint32_t>(cmd.count);
+  } else if (cmd.key == "stall") {
+    f.stalls += static_cast<std::uint32_t>(cmd.count);
+  } else {
+    f.unreadable.push_back({static_cast<std::uint64_t>(cmd.n), cmd.count});
+  }
+}
+
 void execute(const RunConfig& config, const simscn::Command& cmd) {
   ++executed;
   if (cmd.op == simscn::Op::Wait) return;
@@ -158,6 +172,13 @@ void carryOut(const RunConfig& config, const simscn::Command& cmd) {
       // With a window the person may have switched the board on before the script does.
       if (config.window != nullptr) return;
       scenarioError(config, cmd, "'power on' while the board is on");
+    case simscn::Op::PowerCut: simpower::cut();
+    case simscn::Op::StickFault: {
+      simusb::Faults f = simusb::faults();
+      applyFault(f, cmd);
+      simusb::setFaults(f);
+      return;
+    }
     case simscn::Op::Event: {
       if (guiQueueModelUserEvent == nullptr) {
         scenarioError(config, cmd, "event before the user interface has started");
@@ -191,8 +212,17 @@ void carryOut(const RunConfig& config, const simscn::Command& cmd) {
 // off, or in a life that has ended).
 void fold(Physical& p, const simscn::Command& cmd) {
   switch (cmd.op) {
-    case simscn::Op::Insert: p.stick = cmd.path; break;
-    case simscn::Op::Remove: p.stick.clear(); break;
+    case simscn::Op::Insert:
+      p.stick = cmd.path;
+      p.stickFaults = simusb::Faults{};
+      break;
+    case simscn::Op::Remove:
+      p.stick.clear();
+      p.stickFaults = simusb::Faults{};
+      break;
+    case simscn::Op::StickFault:
+      if (!p.stick.empty()) applyFault(p.stickFaults, cmd);
+      break;
     case simscn::Op::Key:
       // A tap has let the key go again.
       (cmd.key == "parents" ? p.parentsKey : p.powerKey) = cmd.action == "down";
@@ -260,7 +290,8 @@ void applyWindowInput(const std::string& line) {
     case simscn::Op::Light:
     case simscn::Op::Press:
     case simscn::Op::Release:
-    case simscn::Op::Keycode: break;
+    case simscn::Op::Keycode:
+    case simscn::Op::PowerCut: break;
     default: return;  // nothing else comes from a window
   }
   applyWindowCommand(cmd, line);
@@ -289,6 +320,19 @@ void paceToWallClock() {
   });
 }
 
+// The `heap` event at every whole virtual minute: the bytes the firmware holds on both heaps,
+// so that a long run shows a leak without a debugger.
+void reportHeapEveryMinute() {
+  static simk::Periodic minutes;
+  constexpr simk::Time kMinute = 60 * simk::kS;
+  const simk::Time first = (simk::now() / kMinute + 1) * kMinute;
+  minutes.start(first, kMinute, simk::kOrderEnd - 2, false, [] {
+    simtrace::Event("heap")
+        .unum("kernel_in_use", simk::kernelHeapInUse())
+        .unum("runtime_in_use", simruntime::runtimeHeapInUse());
+  });
+}
+
 [[noreturn]] void runLife(const RunConfig& config, const Life& life, int resultFd) {
   keepToOneProcessor();
   // A reader that goes away (`shapeplay-sim | head`) only ends the console's copy on stdout.
@@ -296,8 +340,8 @@ void paceToWallClock() {
   simk::resetClock(life.start);
   simtrace::open(config.traceFd);
   simtrace::setClock(&simk::now);
-  simconsole::setOutput([logFd = config.logFd](std::string_view bytes) {
-    writeAll(STDOUT_FILENO, bytes);
+  simconsole::setOutput([out = config.consoleFd, logFd = config.logFd](std::string_view bytes) {
+    if (out >= 0) writeAll(out, bytes);
     if (logFd >= 0) writeAll(logFd, bytes);
   });
   simboard::wire();
@@ -339,6 +383,7 @@ void paceToWallClock() {
 
   // With a window the board keeps to the wall clock already (connectBoard).
   if (config.options.realtime && link == nullptr) paceToWallClock();
+  reportHeapEveryMinute();
   const auto& commands = config.script.commands;
   for (std::size_t i = life.first; i < life.stop; ++i) {
     const simscn::Command* c = &commands[i];
@@ -357,7 +402,12 @@ void paceToWallClock() {
     simk::schedule(
         config.script.endNs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
   }
-  if (!life.physical.stick.empty()) simusb::insert(life.physical.stick);
+  if (!life.physical.stick.empty()) {
+    simusb::insert(life.physical.stick);
+    simusb::Faults faults = life.physical.stickFaults;
+    faults.stalls = 0;  // the stick has been without power
+    simusb::setFaults(faults);
+  }
   simboard::setKey(simboard::Key::Parents, life.physical.parentsKey);
   simboard::setKey(simboard::Key::Power, life.physical.powerKey);
   simboard::setMono(life.physical.mono);
@@ -478,6 +528,13 @@ int runWithWindow(const RunConfig& config) {
     if (result.status != simpower::kPoweredOff) return result.status;
 
     std::size_t next = life.first + result.executed;
+    // The stick's faults go with it: what the scenario set, as long as the same stick is in.
+    Physical shadow = life.physical;
+    for (std::size_t i = life.first; i < next; ++i) fold(shadow, commands[i]);
+    if (const std::string in = outsideNow(link).stick; in != shadow.stick) {
+      shadow.stick = in;  // the person changed the stick
+      shadow.stickFaults = simusb::Faults{};
+    }
     simk::Time start = 0;
     window.powerOnAsked = false;
     for (;;) {
@@ -488,8 +545,10 @@ int runWithWindow(const RunConfig& config) {
            ++next) {
         if (duration.has_value() && commands[next].timeNs >= *duration) break;
         Physical p = outsideNow(link);
+        p.stickFaults = p.stick == shadow.stick ? shadow.stickFaults : simusb::Faults{};
         fold(p, commands[next]);
         setOutside(link, p);
+        shadow = p;
       }
       if (window.closed || (duration.has_value() && now >= *duration)) return 0;
       if (window.powerOnAsked) {
@@ -510,6 +569,7 @@ int runWithWindow(const RunConfig& config) {
       simwin::poll(&window, static_cast<int>(std::min<simk::Time>(wait / simk::kMs + 1, 1000)));
     }
     life.physical = outsideNow(link);
+    if (life.physical.stick == shadow.stick) life.physical.stickFaults = shadow.stickFaults;
     life.start = start;
     life.first = next;
     life.afterPowerOff = true;
@@ -535,7 +595,9 @@ bool supported(simscn::Op op) {
     case simscn::Op::Drag:
     case simscn::Op::Keycode:
     case simscn::Op::Screenshot:
-    case simscn::Op::PowerOn: return true;
+    case simscn::Op::PowerOn:
+    case simscn::Op::PowerCut:
+    case simscn::Op::StickFault: return true;
     default: return false;
   }
 }

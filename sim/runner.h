@@ -20,6 +20,7 @@ struct RunConfig {
   bool hasScript = false;
   int traceFd = -1;
   int logFd = -1;
+  int consoleFd = 1;      // the console as it goes (standard output); -1: nowhere
   int wavFd = -1;         // --wav: each life appends what the speaker played
   int saiCaptureFd = -1;  // --sai-capture: each life appends the frames the SAI sent
   // Benchmarks: the frame loop draws (false: frames run but draw nothing); the board has a

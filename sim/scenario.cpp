@@ -51,8 +51,10 @@ constexpr Syntax kSyntax[] = {
     {"mono", Op::Mono, 1, 1, "on|off"},
     {"light", Op::Light, 1, 1, "VALUE"},
     {"screenshot", Op::Screenshot, 1, 1, "FILE"},
-    {"power", Op::PowerOn, 1, 1, "on"},
+    {"power", Op::PowerOn, 1, 1, "on|cut"},
     {"keycode", Op::Keycode, 1, 1, "N"},
+    {"stick", Op::StickFault, 2, 3,
+     "fault SECTOR [COUNT] | fault stall [COUNT] | fault slow FACTOR | fault clear"},
     {"event", Op::Event, 1, 13,
      "BUTTON [main=N] [playback=N] [param=N] [maxvol=N boost=N effect3d=N resume=0|1 eq1..eq5=N]"},
 };
@@ -166,9 +168,15 @@ class LineParser {
       case Op::Light: return integer(1, "VALUE", 0, kMaxLight, cmd_.n);
       case Op::Keycode: return integer(1, "N", 0, 255, cmd_.n);
       case Op::PowerOn:
-        if (tokens_[1] != "on") return "power: only 'power on' exists, got " + quoted(tokens_[1]);
+        if (tokens_[1] == "cut") {
+          cmd_.op = Op::PowerCut;
+          return {};
+        }
+        if (tokens_[1] != "on") return "power: expected on or cut, got " + quoted(tokens_[1]);
         return {};
       case Op::Event: return event();
+      case Op::StickFault: return stickFault();
+      case Op::PowerCut: break;
     }
     return "internal error: command without a parser";
   }
@@ -182,6 +190,45 @@ class LineParser {
     }
     out = *v;
     return {};
+  }
+
+  std::string stickFault() {
+    if (tokens_[1] != "fault") return "stick: expected 'fault', got " + quoted(tokens_[1]);
+    const std::string_view what = tokens_[2];
+    const bool counted = tokens_.size() > 3;
+    int64_t v = 0;
+    if (what == "clear") {
+      if (counted) return "stick fault clear: takes nothing more, got " + quoted(tokens_[3]);
+      cmd_.key = "clear";
+      return {};
+    }
+    if (what == "slow") {
+      if (!counted) return "stick fault slow: FACTOR missing (1 to 1000 times as long)";
+      cmd_.key = "slow";
+      std::string e = integer(3, "FACTOR", 1, 1000, v);
+      cmd_.count = static_cast<uint64_t>(v);
+      return e;
+    }
+    if (what == "stall") {
+      cmd_.key = "stall";
+      cmd_.count = 1;
+      if (!counted) return {};
+      std::string e = integer(3, "COUNT", 1, 1000000, v);
+      cmd_.count = static_cast<uint64_t>(v);
+      return e;
+    }
+    cmd_.key = "sector";
+    const std::optional<int64_t> sector = parseInt(what);
+    if (!sector || *sector < 0 || *sector > UINT32_MAX || what[0] == '+') {
+      return "stick fault: expected a sector number (0 to " + std::to_string(UINT32_MAX) +
+             "), stall, slow or clear, got " + quoted(what);
+    }
+    cmd_.n = *sector;
+    cmd_.count = 1;
+    if (!counted) return {};
+    std::string e = integer(3, "COUNT", 1, UINT32_MAX, v);
+    cmd_.count = static_cast<uint64_t>(v);
+    return e;
   }
 
   std::string point(size_t i, const char* xName, const char* yName, int& x, int& y) const {
@@ -410,6 +457,12 @@ std::string describe(const Command& c) {
     case Op::Keycode: return "keycode " + num(c.n);
     case Op::Screenshot: return "screenshot " + c.path;
     case Op::PowerOn: return "power on";
+    case Op::PowerCut: return "power cut";
+    case Op::StickFault:
+      if (c.key == "clear") return "stick fault clear";
+      if (c.key == "slow") return "stick fault slow " + num(static_cast<int64_t>(c.count));
+      if (c.key == "stall") return "stick fault stall " + num(static_cast<int64_t>(c.count));
+      return "stick fault " + num(c.n) + " " + num(static_cast<int64_t>(c.count));
     case Op::Event: {
       const char* name = buttonName(c.button);
       std::string s = "event " + (name ? std::string(name) : num(c.button));

@@ -29,7 +29,9 @@ enum class Op {
   Screenshot,
   PowerOn,
   Event,
-  Keycode
+  Keycode,
+  PowerCut,
+  StickFault
 };
 
 // Screen size in portrait orientation.
@@ -45,9 +47,12 @@ struct Command {
   uint64_t durationNs = 0;  // wait, drag
   std::string path;         // insert, screenshot: relative paths resolved against the script
   int x = 0, y = 0, x2 = 0, y2 = 0;  // touch, press: x, y; drag: all four
-  int64_t n = 0;       // turn: detents; light: reading; mono: 1 = on, 0 = off; keycode: the code
-  std::string key;     // key: "parents" or "power"
+  int64_t n = 0;       // turn: detents; light: reading; mono: 1 = on, 0 = off; keycode: the code;
+                       // stick fault: the first sector
+  std::string key;     // key: "parents" or "power"; stick fault: "sector", "stall", "slow",
+                       // "clear"
   std::string action;  // key: "down", "up" or "tap"
+  uint64_t count = 0;  // stick fault SECTOR COUNT: sectors; stall: commands; slow: the factor
   uint8_t button = 0;  // event
   uint32_t mainFolder = 0;  // event main=
   uint8_t playback = 0;     // event playback=

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "codec.h"
@@ -42,6 +43,21 @@ constexpr double kPi = 3.14159265358979323846;
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
 std::int16_t toSample(double v) { return static_cast<std::int16_t>(std::lround(clip16(v))); }
+
+// Left and right side by side: every operation is done on each of the two exactly as on a
+// single value, in the same order.
+using Pair = double __attribute__((vector_size(16)));
+
+// clip16 of both values (a NaN passes, as through clip16).
+inline Pair clipPair(Pair v) {
+#if defined(__SSE2__)
+  // The processor's max and min give their second operand when either is a NaN.
+  return __builtin_ia32_minpd(Pair{32767.0, 32767.0},
+                              __builtin_ia32_maxpd(Pair{-32768.0, -32768.0}, v));
+#else
+  return Pair{clip16(v[0]), clip16(v[1])};
+#endif
+}
 
 // ---- the codec's digital path
 
@@ -146,34 +162,22 @@ Settings settingsFor(const Key& k) {
   return s;
 }
 
-// One instance of the digital path: the cached settings and the filters' state.
+// One instance of the digital path: the cached settings and the filters' state. It works on
+// blocks of frames, with the settings and the bands in use taken once a block; each sample goes
+// through exactly the arithmetic of the chip's order above.
 class Dsp {
  public:
   void invalidate() { stale_ = true; }
-  void process(double& l, double& r, std::uint32_t rate) {
+  // `count` frames of `in` (left, right interleaved) into `out`.
+  void process(const std::int16_t* in, double* out, std::size_t count, std::uint32_t rate) {
     if (stale_ || rate != key_.rate) refresh(rate);
-    if (s_.widen) {
-      const double mid = (l + r) / 2, side = (l - r) / 2 * s_.sideGain;
-      l = mid + side;
-      r = mid - side;
-    }
-    double* ch[2] = {&l, &r};
-    for (int c = 0; c < 2; ++c) {
-      double x = *ch[c];
-      for (int b = 0; b < 5; ++b) {
-        const Biquad& q = s_.eq[b];
-        if (!q.active) continue;
-        State& st = state_[c][b];
-        const double y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
-        st.x2 = st.x1;
-        st.x1 = x;
-        st.y2 = st.y1;
-        st.y1 = y;
-        x = y;
-      }
-      x = clip16(x);
-      x = s_.softMute || !s_.speakerOn[c] ? 0.0 : x * s_.gain[c];
-      *ch[c] = clip16(x);
+    switch (bands_) {
+      case 0: return s_.widen ? run<0, true>(in, out, count) : run<0, false>(in, out, count);
+      case 1: return s_.widen ? run<1, true>(in, out, count) : run<1, false>(in, out, count);
+      case 2: return s_.widen ? run<2, true>(in, out, count) : run<2, false>(in, out, count);
+      case 3: return s_.widen ? run<3, true>(in, out, count) : run<3, false>(in, out, count);
+      case 4: return s_.widen ? run<4, true>(in, out, count) : run<4, false>(in, out, count);
+      default: return s_.widen ? run<5, true>(in, out, count) : run<5, false>(in, out, count);
     }
   }
 
@@ -181,6 +185,90 @@ class Dsp {
   struct State {
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   };
+  struct PairState {
+    Pair x1, x2, y1, y2;
+  };
+  static Pair step(const Biquad& q, PairState& st, Pair x) {
+    const Pair y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
+    st.x2 = st.x1;
+    st.x1 = x;
+    st.y2 = st.y1;
+    st.y1 = y;
+    return y;
+  }
+  // The path with `N` bands in use. The bands run skewed: in round s band b works on frame
+  // s - b, taking what band b - 1 gave in the round before, so that the bands of one round do
+  // not wait for each other; each band still takes its frames in order, exactly as one frame
+  // after the other through all bands would.
+  template <int N, bool Widen>
+  void run(const std::int16_t* in, double* out, std::size_t count) {
+    Biquad q[std::max(N, 1)];
+    PairState st[std::max(N, 1)];
+    for (int b = 0; b < N; ++b) {
+      q[b] = active_[b];
+      const State &l = state_[0][b], &r = state_[1][b];
+      st[b] = {Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
+    }
+    const bool silentL = s_.softMute || !s_.speakerOn[0];
+    const bool silentR = s_.softMute || !s_.speakerOn[1];
+    const double gainL = s_.gain[0], gainR = s_.gain[1], sideGain = s_.sideGain;
+    auto input = [&](std::size_t i) {
+      double l = in[2 * i], r = in[2 * i + 1];
+      if (Widen) {
+        const double mid = (l + r) / 2, side = (l - r) / 2 * sideGain;
+        l = mid + side;
+        r = mid - side;
+      }
+      return Pair{l, r};
+    };
+    // A muted side gives 0.0: its lane of `heard` has no bit set.
+    using Bits = std::int64_t __attribute__((vector_size(16)));
+    const Bits heard = {silentL ? 0 : -1, silentR ? 0 : -1};
+    const Pair gain = {gainL, gainR};
+    auto output = [&](std::size_t i, Pair y) {
+      const Pair v = clipPair(clipPair(y) * gain);
+      const Pair o = reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & heard);
+      std::memcpy(out + 2 * i, &o, sizeof o);
+    };
+    if constexpr (N == 0) {
+      for (std::size_t i = 0; i < count; ++i) output(i, input(i));
+    } else {
+      Pair pipe[N] = {};  // pipe[b]: what band b takes in the next round
+      const std::size_t rounds = count + N - 1;
+      std::size_t s = 0;
+      // The first rounds and, after the steady ones, the last: not every band has a frame.
+      auto partial = [&](std::size_t round) {
+        bandsDown<N - 1, N, true>(q, st, pipe, round, count, input, output);
+      };
+      for (; s < rounds && s < static_cast<std::size_t>(N - 1); ++s) partial(s);
+      for (; s < count; ++s) bandsDown<N - 1, N, false>(q, st, pipe, s, count, input, output);
+      for (; s < rounds; ++s) partial(s);
+    }
+    for (int b = 0; b < N; ++b) {
+      state_[0][b] = {st[b].x1[0], st[b].x2[0], st[b].y1[0], st[b].y2[0]};
+      state_[1][b] = {st[b].x1[1], st[b].x2[1], st[b].y1[1], st[b].y2[1]};
+    }
+  }
+  // One round, band B and those below it (the higher band first: it takes the value the lower
+  // one gave in the round before, before the lower one gives its next). Checked: the round is
+  // one of the first or the last, where some bands have no frame.
+  template <int B, int N, bool Checked, typename In, typename Out>
+  static void bandsDown(const Biquad* q, PairState* st, Pair* pipe, std::size_t round,
+                        std::size_t count, In& input, Out& output) {
+    if constexpr (B >= 0) {
+      const bool has = !Checked || (round >= static_cast<std::size_t>(B) && round - B < count);
+      if (has) {
+        const std::size_t frame = round - B;
+        const Pair y = step(q[B], st[B], B == 0 ? input(frame) : pipe[B]);
+        if constexpr (B == N - 1) {
+          output(frame, y);
+        } else {
+          pipe[B + 1] = y;
+        }
+      }
+      bandsDown<B - 1, N, Checked>(q, st, pipe, round, count, input, output);
+    }
+  }
   void refresh(std::uint32_t rate) {
     Key k;
     for (int i = 0; i < 8; ++i) k.regs[i] = simcodec::reg(kKeyRegs[i]);
@@ -189,11 +277,29 @@ class Dsp {
     if (k == key_) return;
     key_ = k;
     s_ = settingsFor(k);
+    // The filter state of the bands in use goes back to their bands (a band out of use keeps
+    // its state until it is in use again); then the bands now in use, in order, take theirs.
+    for (int c = 0; c < 2; ++c) {
+      for (int b = 0; b < bands_; ++b) bandState_[c][band_[b]] = state_[c][b];
+    }
+    bands_ = 0;
+    for (int b = 0; b < 5; ++b) {
+      if (!s_.eq[b].active) continue;
+      active_[bands_] = s_.eq[b];
+      state_[0][bands_] = bandState_[0][b];
+      state_[1][bands_] = bandState_[1][b];
+      band_[bands_++] = b;
+    }
   }
+
   bool stale_ = true;
   Key key_;
   Settings s_;
-  State state_[2][5];
+  int bands_ = 0;          // bands in use
+  Biquad active_[5];       // their filters
+  int band_[5] = {};       // which band each is
+  State state_[2][5];      // their state while in use
+  State bandState_[2][5];  // every band's state (a band not in use keeps what it had)
 };
 
 // The frames of the SAI through the codec to the listeners.
@@ -214,12 +320,10 @@ class Playback : public simhal::SaiReceiver {
       speaker = speaker || l->wantsSpeaker();
     }
     if (!speaker) return;
-    for (std::size_t i = 0; i < count; ++i) {
-      double left = lr[2 * i], right = lr[2 * i + 1];
-      dsp.process(left, right, rate);
-      for (Listener* l : listeners) {
-        if (l->wantsSpeaker()) l->played(left, right);
-      }
+    signal.resize(2 * count);
+    dsp.process(lr, signal.data(), count, rate);
+    for (Listener* l : listeners) {
+      if (l->wantsSpeaker()) l->played(signal.data(), count);
     }
   }
   void linkStop() override {
@@ -232,6 +336,8 @@ class Playback : public simhal::SaiReceiver {
   std::vector<Listener*> listeners;
   Dsp dsp;
   Dsp testDsp;
+  Dsp testBlockDsp;
+  std::vector<double> signal;  // the speaker's signal of the frames being delivered
   bool linked = false;
   std::uint32_t rate = 0;
   std::uint64_t sent = 0;
@@ -271,13 +377,21 @@ void codecWillChange() {
   if (p.linked && p.block != nullptr) simhal::saiCatchUp(p.block);
   p.dsp.invalidate();
   p.testDsp.invalidate();
+  p.testBlockDsp.invalidate();
 }
 
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate) {
-  double l = left, r = right;
-  playback().testDsp.process(l, r, rate);
-  left = toSample(l);
-  right = toSample(r);
+  const std::int16_t in[2] = {left, right};
+  double out[2];
+  playback().testDsp.process(in, out, 1, rate);
+  left = toSample(out[0]);
+  right = toSample(out[1]);
+}
+
+void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate) {
+  std::vector<double> out(2 * count);
+  playback().testBlockDsp.process(lr, out.data(), count, rate);
+  for (std::size_t i = 0; i < 2 * count; ++i) lr[i] = toSample(out[i]);
 }
 
 std::uint64_t framesSentTotal() { return playback().sent; }

@@ -23,8 +23,9 @@ class Listener {
   virtual void sent(const std::int16_t* lr, std::size_t count) = 0;
   // Whether the speaker's signal is wanted (it costs the path's work).
   virtual bool wantsSpeaker() const = 0;
-  // The speaker's signal for the next frame sent, in 16-bit full scale, clipped, not rounded.
-  virtual void played(double left, double right) = 0;
+  // The speaker's signal for the next `count` frames sent (left, right interleaved), in 16-bit
+  // full scale, clipped, not rounded.
+  virtual void played(const double* lr, std::size_t count) = 0;
   // The SAI stops carrying frames.
   virtual void linkStop() = 0;
   // The run ends at `now`: everything up to now is to be written.
@@ -52,6 +53,9 @@ void codecWillChange();
 // What the speaker path does to one stereo frame with the codec's current registers, at
 // `rate` (the state of the equaliser filters is kept between calls).
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate);
+// The same on `count` frames at once (left, right interleaved, in place), as the speaker's
+// signal is worked out, with filter state of its own.
+void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate);
 // Frames the SAI has sent since power-on.
 std::uint64_t framesSentTotal();
 

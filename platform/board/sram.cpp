@@ -45,7 +45,9 @@ struct Chip {
   std::uint8_t instruction = 0;
   int addressBytes = 0;
   std::uint32_t address = 0;
+  std::uint32_t dataStart = 0;
   std::uint32_t dataBytes = 0;
+  std::function<void(std::uint32_t, std::uint32_t)> writeEnd;
 
   Chip() { memory.fill(kBlank); }
 };
@@ -101,6 +103,7 @@ std::uint8_t clockByte(std::uint8_t mosi) {
       c.address = (c.address << 8) | mosi;
       if (++c.addressBytes == 3) {
         c.address &= kAddressMask;
+        c.dataStart = c.address;
         c.phase = Phase::Data;
         c.dataBytes = 0;
       }
@@ -121,12 +124,14 @@ void chipSelect(bool high) {
     c.phase = Phase::Instruction;
     return;
   }
+  const bool wrote = c.phase == Phase::Data && c.dataBytes > 0 && c.instruction == kWrite;
   if (c.phase == Phase::Data && c.dataBytes > 0) {
     simtrace::Event("sram")
         .str("op", c.instruction == kRead ? "read" : "write")
         .unum("bytes", c.dataBytes);
   }
   c.phase = Phase::Deselected;
+  if (wrote && c.writeEnd) c.writeEnd(c.dataStart, c.dataBytes);
 }
 
 }  // namespace
@@ -150,5 +155,9 @@ void write(std::uint32_t address, const void* data, std::size_t length) {
 void fill(std::uint8_t value) { chip().memory.fill(value); }
 
 std::uint8_t modeRegister() { return chip().mode; }
+
+void onWriteEnd(std::function<void(std::uint32_t, std::uint32_t)> listener) {
+  chip().writeEnd = std::move(listener);
+}
 
 }  // namespace simsram

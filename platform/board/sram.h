@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "simhal.h"
 
@@ -30,5 +31,9 @@ void read(std::uint32_t address, void* out, std::size_t length);
 void write(std::uint32_t address, const void* data, std::size_t length);
 void fill(std::uint8_t value);
 std::uint8_t modeRegister();
+// Called whenever chip select ends a write that stored data, with the address of its first
+// byte and the number of bytes (tests keep the chip's content after each write with it). Set
+// before the board starts; an empty function removes it.
+void onWriteEnd(std::function<void(std::uint32_t first, std::uint32_t bytes)> listener);
 
 }  // namespace simsram

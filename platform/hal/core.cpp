@@ -4,6 +4,7 @@
 //
 // Simplification: interrupts are delivered whole, never nested, and masking (BASEPRI,
 // PRIMASK) is recorded but not applied, since handlers only run between task switches.
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -132,7 +133,15 @@ void raiseIrq(IRQn_Type irq) {
 }
 
 simk::EventId scheduleIrq(simk::Time at, IRQn_Type irq) {
-  return simk::schedule(at, irqPriority(irq), [irq] { raiseIrq(irq); });
+  return simk::schedule(
+      at, irqPriority(irq),
+      [](void* arg) { raiseIrq(static_cast<IRQn_Type>(reinterpret_cast<std::intptr_t>(arg))); },
+      reinterpret_cast<void*>(static_cast<std::intptr_t>(irq)));
+}
+
+IrqVector irqVector(IRQn_Type irq) {
+  static const bool always = true;  // exceptions cannot be disabled
+  return {handlerOf(irq), irq < 0 ? &always : &nvic().enabled[slot(irq)]};
 }
 
 }  // namespace simhal
@@ -173,8 +182,9 @@ uint32_t SysTick_Config(uint32_t ticks) {
   sim_SysTick.CTRL = 7;
   const simk::Time period = static_cast<simk::Time>(ticks) * simk::kS / SystemCoreClock;
   // The tick only keeps the millisecond count: it never wakes a task by itself.
-  systick().timer.start(simk::now() + period, period, simhal::irqPriority(SysTick_IRQn), false,
-                        [] { simhal::raiseIrq(SysTick_IRQn); });
+  systick().timer.start(
+      simk::now() + period, period, simhal::irqPriority(SysTick_IRQn), false,
+      [](void*) { simhal::raiseIrq(SysTick_IRQn); }, nullptr);
   return 0;
 }
 

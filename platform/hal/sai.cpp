@@ -44,6 +44,8 @@ struct Link {
   std::uint32_t items = 0;       // 16-bit items in the circular buffer
   std::uint32_t perFrame = 2;    // items a frame takes (active slots)
   std::uint32_t slotMask = 0x5;  // active slots
+  int leftItem = 0;              // the item of slot 0 in a frame (-1: not sent)
+  int rightItem = 1;             // the item of slot 2 in a frame (-1: not sent)
   std::uint32_t halfFrames = 0;
   std::uint32_t rate = 0;
   std::uint64_t pos = 0;  // frames sent in this transmission
@@ -52,6 +54,7 @@ struct Link {
   int halfIndex = 0;         // the half being sent
   std::uint64_t halfStart = 0;
   std::vector<std::int16_t> half;  // its frames (left, right) as the DMA read them
+  std::vector<std::int16_t> raw;   // the half's items as the DMA read them
   simk::EventId boundary = 0;
 };
 
@@ -85,8 +88,9 @@ void readHalf(Link& l) {
   const std::uint32_t itemsPerHalf = l.items / 2;
   const std::size_t bytes = itemsPerHalf * 2u;
   const std::uint8_t* from = l.buffer + static_cast<std::size_t>(l.halfIndex) * bytes;
-  std::vector<std::int16_t> items(itemsPerHalf);
-  const std::size_t stale = simcache::dmaRead(from, bytes, items.data());
+  l.raw.resize(itemsPerHalf);
+  const std::int16_t* items = l.raw.data();
+  const std::size_t stale = simcache::dmaRead(from, bytes, l.raw.data());
   if (stale != 0) {
     simtrace::Event("cache")
         .str("violation", "DMA read of lines not cleaned since they were written")
@@ -95,15 +99,18 @@ void readHalf(Link& l) {
         .unum("bytes", bytes)
         .unum("lines", stale);
   }
-  l.half.assign(static_cast<std::size_t>(l.halfFrames) * 2, 0);
+  l.half.resize(static_cast<std::size_t>(l.halfFrames) * 2);
+  std::int16_t* out = l.half.data();
+  const std::uint32_t step = l.perFrame;
+  const int left = l.leftItem, right = l.rightItem;
+  if (left == 0 && right == 1 && step == 2) {
+    std::memcpy(out, items, static_cast<std::size_t>(l.halfFrames) * 4);  // two slots: as read
+    return;
+  }
   for (std::uint32_t f = 0; f < l.halfFrames; ++f) {
-    std::uint32_t item = f * l.perFrame;
-    for (unsigned slot = 0; slot < 16; ++slot) {
-      if ((l.slotMask & (1U << slot)) == 0) continue;
-      if (slot == 0) l.half[2 * f] = items[item];
-      if (slot == 2) l.half[2 * f + 1] = items[item];
-      ++item;
-    }
+    const std::int16_t* frame = items + static_cast<std::size_t>(f) * step;
+    out[2 * f] = left >= 0 ? frame[left] : 0;
+    out[2 * f + 1] = right >= 0 ? frame[right] : 0;
   }
 }
 
@@ -145,7 +152,8 @@ void scheduleBoundary(Link& l) {
   if (l.rate == 0 || l.halfFrames == 0) return;
   const simk::Time at = l.segStart + spanOf(l.halfStart + l.halfFrames - l.segPos, l.rate);
   const IRQn_Type irq = simhal::dmaIrq(l.hsai->hdmatx->Instance);
-  l.boundary = simk::schedule(at, simhal::irqPriority(irq), atBoundary);
+  l.boundary = simk::schedule(
+      at, simhal::irqPriority(irq), [](void*) { atBoundary(); }, nullptr);
 }
 
 void takeSettings(Link& l, const SAI_HandleTypeDef* hsai) {
@@ -153,6 +161,13 @@ void takeSettings(Link& l, const SAI_HandleTypeDef* hsai) {
   if (hsai->SlotInit.SlotNumber == 0) l.slotMask = hsai->SlotInit.SlotActive & 0xFFFF;
   l.perFrame = static_cast<std::uint32_t>(__builtin_popcount(l.slotMask));
   if (l.perFrame == 0) l.perFrame = 1;
+  // A frame's items are its active slots in order.
+  auto itemOf = [&l](unsigned slot) {
+    if ((l.slotMask & (1U << slot)) == 0) return -1;
+    return __builtin_popcount(l.slotMask & ((1U << slot) - 1U));
+  };
+  l.leftItem = itemOf(0);
+  l.rightItem = itemOf(2);
 }
 
 void dmaHalf(DMA_HandleTypeDef* hdma) {

@@ -25,6 +25,15 @@ void raiseIrq(IRQn_Type irq);
 int irqPriority(IRQn_Type irq);
 bool irqEnabled(IRQn_Type irq);
 simk::EventId scheduleIrq(simk::Time at, IRQn_Type irq);
+// How a run of one interrupt raised many times in a row (a timer's updates in a batch) reaches
+// its handler without looking it up each time: the application's handler (null: it has none)
+// and the NVIC's enable bit, to be checked before each raise. A raise the handler cannot take
+// goes through raiseIrq instead.
+struct IrqVector {
+  void (*handler)(void) = nullptr;
+  const bool* enabled = nullptr;
+};
+IrqVector irqVector(IRQn_Type irq);
 
 // ---- GPIO: port 0 = A .. 10 = K
 enum class PinMode : std::uint8_t { Input, Output, Alternate, Analog };

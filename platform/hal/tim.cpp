@@ -2,8 +2,11 @@
 // timer clock of the bus. A timer whose handler only keeps state may be run in batches (the
 // board says which, batchTimerUpdates): its interrupt is raised `batch` times in a row once
 // every `batch` periods, which leaves the state right at each batch and costs no scheduling in
-// between. Every update is counted, so that a model can tell the updates of a batch apart
-// (simtim.h).
+// between. The handler still runs for every update and decides what each one does; a batch
+// costs one timeline event and one look-up of the handler, which is then called directly.
+// Every update is counted, so that a model can tell the updates of a batch apart (simtim.h).
+//
+// Simplification: the update flag is the only status flag these timers raise.
 #include <algorithm>
 #include <array>
 #include <string>
@@ -22,6 +25,8 @@ namespace {
 
 struct TimerModel {
   simk::Periodic update;
+  TIM_TypeDef* tim = nullptr;
+  IRQn_Type irq = TIM2_IRQn;
   unsigned batch = 1;
   std::uint64_t updates = 0;
   std::vector<std::function<void()>> batchListeners;
@@ -45,6 +50,31 @@ IRQn_Type updateIrq(int index) {
     case 8: return TIM8_UP_TIM13_IRQn;
     default: return TIM2_IRQn;
   }
+}
+
+// A run of update interrupts (one, or a batch) at one instant: each is counted and flagged,
+// and the application's handler runs for it, called directly (the handler is looked up once a
+// run). The run ends early when the timer stops or its update interrupt is switched off.
+void runUpdates(void* arg) {
+  TimerModel& m = *static_cast<TimerModel*>(arg);
+  TIM_TypeDef* tim = m.tim;
+  const simhal::IrqVector vector = simhal::irqVector(m.irq);
+  void (*const handler)(void) = vector.handler;
+  const bool* const enabled = vector.enabled;
+  std::uint64_t updates = m.updates;  // only this loop counts them: stored, never read back
+  // The counter runs and its update interrupt is on: both are bit 0 of their registers.
+  static_assert(TIM_CR1_CEN == 1 && TIM_DIER_UIE == 1);
+  for (unsigned i = 0; i < m.batch; ++i) {
+    if ((tim->CR1 & tim->DIER & 1U) == 0) break;
+    m.updates = ++updates;
+    tim->SR = TIM_SR_UIF;  // the only status flag this model raises: nothing else to keep
+    if (handler != nullptr && *enabled) {
+      handler();
+    } else {
+      simhal::raiseIrq(m.irq);
+    }
+  }
+  for (auto& listener : m.batchListeners) listener();
 }
 
 }  // namespace
@@ -108,18 +138,11 @@ static HAL_StatusTypeDef startBase(TIM_HandleTypeDef* htim, bool interrupt) {
   const simk::Time period = counts * simk::kS / simhal::timerClock(tim);
   TimerModel& m = timers()[idx];
   m.batch = m.batchFor ? std::max(1U, m.batchFor(period)) : 1U;
-  const IRQn_Type irq = updateIrq(idx);
+  m.tim = tim;
+  m.irq = updateIrq(idx);
   for (auto& listener : m.startListeners) listener();
-  m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(irq), false,
-                 [tim, irq, &m] {
-                   for (unsigned i = 0; i < m.batch; ++i) {
-                     if ((tim->CR1 & TIM_CR1_CEN) == 0 || (tim->DIER & TIM_DIER_UIE) == 0) break;
-                     ++m.updates;
-                     tim->SR |= TIM_SR_UIF;
-                     simhal::raiseIrq(irq);
-                   }
-                   for (auto& listener : m.batchListeners) listener();
-                 });
+  m.update.start(simk::now() + period * m.batch, period * m.batch, simhal::irqPriority(m.irq),
+                 false, &runUpdates, &m);
   htim->State = HAL_TIM_STATE_READY;
   return HAL_OK;
 }
@@ -136,8 +159,9 @@ HAL_StatusTypeDef HAL_TIM_Base_Stop_IT(TIM_HandleTypeDef* htim) {
 
 void HAL_TIM_IRQHandler(TIM_HandleTypeDef* htim) {
   TIM_TypeDef* tim = htim->Instance;
-  if ((tim->SR & TIM_SR_UIF) != 0 && (tim->DIER & TIM_DIER_UIE) != 0) {
-    tim->SR &= ~TIM_SR_UIF;
+  const std::uint32_t sr = tim->SR;
+  if ((sr & TIM_SR_UIF) != 0 && (tim->DIER & TIM_DIER_UIE) != 0) {
+    tim->SR = sr & ~TIM_SR_UIF;
     HAL_TIM_PeriodElapsedCallback(htim);
   }
 }

@@ -15,6 +15,7 @@
 // modelled. Encoder mode keeps only the configuration; the knob model moves the counter.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 
@@ -241,8 +242,13 @@ HAL_StatusTypeDef HAL_TIM_PWM_Start_DMA(TIM_HandleTypeDef* htim, uint32_t channe
   const simk::Time duration =
       static_cast<simk::Time>(length) * b.wave.periodClocks * simk::kS / b.wave.clockHz;
   const IRQn_Type irq = simhal::dmaIrq(dma->Instance);
-  b.done = simk::schedule(simk::now() + duration, simhal::irqPriority(irq),
-                          [idx, ch] { finish(idx, ch); });
+  b.done = simk::schedule(
+      simk::now() + duration, simhal::irqPriority(irq),
+      [](void* arg) {
+        const auto code = reinterpret_cast<std::uintptr_t>(arg);
+        finish(static_cast<int>(code >> 2), static_cast<unsigned>(code & 3U));
+      },
+      reinterpret_cast<void*>(static_cast<std::uintptr_t>(idx) << 2 | ch));
   return HAL_OK;
 }
 

@@ -2,6 +2,7 @@
 // milliseconds become kernel ticks (at least one tick for a non-zero or zero put time-out).
 #include "cmsis_os.h"
 
+#include "runtime_heap.h"
 #include "simkernel.h"
 
 namespace {
@@ -14,6 +15,20 @@ UBaseType_t kernelPriority(osPriority p) {
 TickType_t toTicks(uint32_t millisec) {
   if (millisec == osWaitForever) return portMAX_DELAY;
   return millisec / portTICK_PERIOD_MS;
+}
+
+}  // namespace
+
+namespace {
+
+struct ThreadStart {
+  os_pthread body;
+  void* argument;
+};
+
+void runThread(void* start) {
+  const auto* s = static_cast<const ThreadStart*>(start);
+  s->body(s->argument);
 }
 
 }  // namespace
@@ -31,10 +46,17 @@ int32_t osKernelRunning(void) {
 
 osThreadId osThreadCreate(const osThreadDef_t* def, void* argument) {
   TaskHandle_t handle = nullptr;
-  // The thread body takes a pointer to const; the kernel passes the argument unchanged.
-  auto* body = reinterpret_cast<TaskFunction_t>(def->pthread);
-  if (xTaskCreate(body, def->name, static_cast<uint16_t>(def->stacksize), argument,
+  // The thread body takes a pointer to const: the task calls it with its own type, through
+  // runThread, and passes the argument unchanged.
+  ThreadStart* start = nullptr;
+  {
+    simruntime::HostScope host;  // the board's bookkeeping, not the firmware's heap
+    start = new ThreadStart{def->pthread, argument};
+  }
+  if (xTaskCreate(&runThread, def->name, static_cast<uint16_t>(def->stacksize), start,
                   kernelPriority(def->tpriority), &handle) != pdPASS) {
+    simruntime::HostScope host;
+    delete start;
     return nullptr;
   }
   return handle;

@@ -2,10 +2,9 @@
 // kernel that knows what runs a task on the host. Each task has a context of its own; exactly
 // one context runs at a time, and it runs until it hands the processor to another one.
 //
-// This implementation gives every task a host thread and a semaphore it waits on; the main
-// context (the firmware's start-up) is the board process's own thread. Another implementation
-// (tasks as coroutines switched in user space on one host thread) can take its place behind
-// the same calls.
+// This implementation runs every task as a coroutine with a stack of its own on the board
+// process's one host thread, switched in user space (handover.cpp); the main context (the
+// firmware's start-up) is that thread's own stack.
 #pragma once
 
 #include <cstddef>

@@ -142,4 +142,8 @@ std::size_t kernelHeapPeak() {
   if (!initialised) init();
   return endOffset - minimumEverFree;
 }
+std::size_t kernelHeapInUse() {
+  if (!initialised) init();
+  return endOffset - freeBytes;
+}
 }  // namespace simk

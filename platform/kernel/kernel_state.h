@@ -6,10 +6,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
-#include <tuple>
-#include <unordered_map>
 #include <vector>
 
 #include "FreeRTOS.h"
@@ -117,19 +114,85 @@ struct Tcb {
   void* tcbBlock = nullptr;
 };
 
-struct TimedEvent {
-  simk::EventId id;
-  std::function<void()> fn;
-  bool wakes;
+// The timeline: pending events in a table of slots that are reused, and a binary heap of their
+// keys (time, order, scheduling sequence), so that scheduling, running and cancelling an event
+// allocate nothing once the tables have grown to the board's needs. The event running is left
+// at the top of the heap until it has run: an event it schedules (a periodic one's next) takes
+// its place with a single pass down the heap.
+struct EventSlot {
+  std::uint64_t seq = 0;       // scheduling sequence of the event here; 0 while the slot is free
+  simk::EventFn fn = nullptr;  // null: the slot's closure runs
+  void* arg = nullptr;
+  std::uint32_t heapIndex = 0;
+  bool wakes = false;
 };
-using EventKey = std::tuple<simk::Time, int, std::uint64_t>;
+
+struct HeapEntry {
+  simk::Time t;
+  int order;
+  std::uint32_t slot;
+  std::uint64_t seq;
+  bool before(const HeapEntry& o) const {
+    if (t != o.t) return t < o.t;
+    if (order != o.order) return order < o.order;
+    return seq < o.seq;
+  }
+};
+
+class Timeline {
+ public:
+  bool empty() {
+    settle();
+    return heap_.empty();
+  }
+  simk::Time nextTime() {
+    settle();
+    return heap_.front().t;
+  }
+  simk::EventId add(simk::Time t, int order, simk::EventFn fn, void* arg, bool wakes);
+  simk::EventId addClosure(simk::Time t, int order, std::function<void()>&& closure, bool wakes);
+  // False when `id` is not pending.
+  bool remove(simk::EventId id, bool& wakes);
+  // Takes the earliest event off the timeline: what it runs and when (a closure into
+  // `closure`). Its entry stays at the top of the heap until settle().
+  struct Due {
+    simk::Time t;
+    simk::EventFn fn;
+    void* arg;
+    bool wakes;
+  };
+  Due takeFirst(std::function<void()>& closure);
+  // The entry of the event taken last leaves the heap, unless an event took its place.
+  void settle() {
+    if (!topTaken_) return;
+    topTaken_ = false;
+    removeAt(0);
+  }
+
+ private:
+  void place(std::size_t i, const HeapEntry& e) {
+    heap_[i] = e;
+    slots_[e.slot].heapIndex = static_cast<std::uint32_t>(i);
+  }
+  void siftUp(std::size_t i, HeapEntry e);
+  void siftDown(std::size_t i, HeapEntry e);
+  void removeAt(std::size_t i);
+  std::uint32_t takeSlot();
+  void release(std::uint32_t slot);
+  simk::EventId insert(simk::Time t, int order, std::uint32_t slot);
+
+  std::vector<EventSlot> slots_;
+  std::vector<std::function<void()>> closures_;  // by slot
+  std::vector<std::uint32_t> free_;
+  std::vector<HeapEntry> heap_;
+  std::uint64_t nextSeq_ = 1;
+  bool topTaken_ = false;  // heap_[0] is the event taken last, no longer pending
+};
 
 struct Kernel {
   // Virtual time and the timeline.
   simk::Time now = 0;
-  std::map<EventKey, TimedEvent> timeline;
-  std::unordered_map<simk::EventId, EventKey> eventKeys;
-  std::uint64_t nextSeq = 1;
+  Timeline timeline;
   size_t wakingEvents = 0;
   int isrDepth = 0;
   bool pendSV = false;
@@ -158,7 +221,10 @@ struct Kernel {
 };
 
 // The kernel of this board (never destroyed: host threads may still look at it).
-Kernel& K();
+inline Kernel& K() {
+  static Kernel* const k = new Kernel();
+  return *k;
+}
 
 // The task the calling context runs; null in the main context.
 inline Tcb* self() { return static_cast<Tcb*>(handover::self()); }

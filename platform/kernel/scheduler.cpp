@@ -18,11 +18,6 @@ extern "C" void vApplicationTickHook(void);
 
 namespace simk::detail {
 
-Kernel& K() {
-  static Kernel* k = new Kernel();
-  return *k;
-}
-
 void addToReady(Tcb* t) { K().ready[t->priority].insertEnd(&t->stateItem); }
 
 namespace {

@@ -26,10 +26,16 @@ inline constexpr int kOrderEnd = 1 << 20;  // end of the run: after everything e
 
 Time now();
 
+// A pending event's id; never 0, and never the id of another event, even after it has run.
 using EventId = std::uint64_t;
-// Runs fn in interrupt context at virtual time t (or now, if t is in the past). `wakes` says
-// whether the event can make a task ready; events that cannot (the tick, statistics
+// What an event runs: a plain function with its argument. The board's frequent events (timer
+// updates, DMA and SAI interrupts) take this form, which the timeline keeps without allocating.
+using EventFn = void (*)(void* arg);
+// Runs fn(arg) in interrupt context at virtual time t (or now, if t is in the past). `wakes`
+// says whether the event can make a task ready; events that cannot (the tick, statistics
 // timers, the end of the run) do not keep a deadlocked board alive.
+EventId schedule(Time t, int order, EventFn fn, void* arg, bool wakes = true);
+// The same for a closure (board inputs, the end of a run: events that are rare).
 EventId schedule(Time t, int order, std::function<void()> fn, bool wakes = true);
 // Removes a pending event; false when it has run already or was never scheduled.
 bool cancel(EventId id);
@@ -42,6 +48,7 @@ class Periodic {
   Periodic(const Periodic&) = delete;
   Periodic& operator=(const Periodic&) = delete;
   ~Periodic() { stop(); }
+  void start(Time first, Time period, int order, bool wakes, EventFn fn, void* arg);
   void start(Time first, Time period, int order, bool wakes, std::function<void()> fn);
   void stop();
   bool running() const { return pending_ != 0; }
@@ -49,13 +56,17 @@ class Periodic {
   Time period() const { return period_; }
 
  private:
+  static void fire(void* self);
+  static void callClosure(void* self);
   void arm();
   Time first_ = 0, period_ = 0;
   std::uint64_t k_ = 0;
   int order_ = 0;
   bool wakes_ = false;
   EventId pending_ = 0;
-  std::function<void()> fn_;
+  EventFn fn_ = nullptr;
+  void* arg_ = nullptr;
+  std::function<void()> closure_;
 };
 
 bool inInterrupt();
@@ -93,6 +104,7 @@ std::uint64_t contextEpoch();
 // Statistics for the trace and benchmarks.
 std::uint64_t contextSwitches();
 std::size_t kernelHeapPeak();
+std::size_t kernelHeapInUse();
 
 // Called once in a fresh process before the firmware starts; `start` is the virtual time of
 // this power-on.

@@ -47,18 +47,151 @@ bool deadlocked() {
 
 }  // namespace
 
+// An event id holds the slot's number in its low bits and the event's sequence above them.
+constexpr unsigned kSlotBits = 24;
+constexpr std::uint64_t kSlotMask = (1ULL << kSlotBits) - 1;
+
+void Timeline::siftUp(std::size_t i, HeapEntry e) {
+  while (i > 0) {
+    const std::size_t parent = (i - 1) / 2;
+    if (!e.before(heap_[parent])) break;
+    place(i, heap_[parent]);
+    i = parent;
+  }
+  place(i, e);
+}
+
+void Timeline::siftDown(std::size_t i, HeapEntry e) {
+  const std::size_t n = heap_.size();
+  for (;;) {
+    std::size_t child = 2 * i + 1;
+    if (child >= n) break;
+    if (child + 1 < n && heap_[child + 1].before(heap_[child])) ++child;
+    if (!heap_[child].before(e)) break;
+    place(i, heap_[child]);
+    i = child;
+  }
+  place(i, e);
+}
+
+void Timeline::removeAt(std::size_t i) {
+  const HeapEntry last = heap_.back();
+  heap_.pop_back();
+  if (i == heap_.size()) return;
+  if (i > 0 && last.before(heap_[(i - 1) / 2])) {
+    siftUp(i, last);
+  } else {
+    siftDown(i, last);
+  }
+}
+
+void Timeline::release(std::uint32_t slot) {
+  EventSlot& s = slots_[slot];
+  s.seq = 0;
+  s.fn = nullptr;
+  free_.push_back(slot);  // never grows beyond the slots' capacity reserved in takeSlot()
+}
+
+std::uint32_t Timeline::takeSlot() {
+  if (free_.empty()) {
+    // The tables grow (rarely): the board's bookkeeping, not the firmware's heap.
+    simruntime::HostScope host;
+    if (slots_.size() > kSlotMask) simk::endRun(2, "too many pending events on the timeline");
+    slots_.emplace_back();
+    closures_.emplace_back();
+    free_.reserve(slots_.capacity());
+    heap_.reserve(slots_.capacity());
+    free_.push_back(static_cast<std::uint32_t>(slots_.size() - 1));
+  }
+  const std::uint32_t slot = free_.back();
+  free_.pop_back();
+  return slot;
+}
+
+simk::EventId Timeline::insert(simk::Time t, int order, std::uint32_t slot) {
+  const std::uint64_t seq = nextSeq_++;
+  slots_[slot].seq = seq;
+  const HeapEntry e{t, order, slot, seq};
+  if (topTaken_) {
+    // In the place of the event that has just run.
+    topTaken_ = false;
+    siftDown(0, e);
+  } else {
+    heap_.push_back(e);
+    siftUp(heap_.size() - 1, e);
+  }
+  return seq << kSlotBits | slot;
+}
+
+simk::EventId Timeline::add(simk::Time t, int order, simk::EventFn fn, void* arg, bool wakes) {
+  const std::uint32_t slot = takeSlot();
+  EventSlot& s = slots_[slot];
+  s.fn = fn;
+  s.arg = arg;
+  s.wakes = wakes;
+  return insert(t, order, slot);
+}
+
+simk::EventId Timeline::addClosure(simk::Time t, int order, std::function<void()>&& closure,
+                                   bool wakes) {
+  const std::uint32_t slot = takeSlot();
+  EventSlot& s = slots_[slot];
+  s.fn = nullptr;
+  s.arg = nullptr;
+  s.wakes = wakes;
+  {
+    simruntime::HostScope host;
+    closures_[slot] = std::move(closure);
+  }
+  return insert(t, order, slot);
+}
+
+bool Timeline::remove(simk::EventId id, bool& wakes) {
+  const std::uint64_t slot = id & kSlotMask;
+  if (slot >= slots_.size() || id >> kSlotBits == 0 || slots_[slot].seq != id >> kSlotBits) {
+    return false;
+  }
+  settle();
+  EventSlot& s = slots_[slot];
+  wakes = s.wakes;
+  removeAt(s.heapIndex);
+  if (s.fn == nullptr) {
+    simruntime::HostScope host;
+    closures_[slot] = nullptr;
+  }
+  release(static_cast<std::uint32_t>(slot));
+  return true;
+}
+
+Timeline::Due Timeline::takeFirst(std::function<void()>& closure) {
+  settle();
+  const HeapEntry first = heap_.front();
+  EventSlot& s = slots_[first.slot];
+  const Due due{first.t, s.fn, s.arg, s.wakes};
+  if (s.fn == nullptr) closure = std::move(closures_[first.slot]);
+  release(first.slot);
+  topTaken_ = true;
+  return due;
+}
+
 void runEvent() {
   Kernel& k = K();
-  auto it = k.timeline.begin();
-  const simk::Time t = std::get<0>(it->first);
-  TimedEvent ev = std::move(it->second);
-  k.timeline.erase(it);
-  k.eventKeys.erase(ev.id);
+  std::function<void()> closure;
+  const Timeline::Due ev = k.timeline.takeFirst(closure);
   if (ev.wakes) --k.wakingEvents;
-  if (t > k.now) k.now = t;
+  if (ev.t > k.now) k.now = ev.t;
   ++k.isrDepth;
-  ev.fn();
+  if (ev.fn != nullptr) {
+    ev.fn(ev.arg);
+  } else {
+    closure();
+  }
   --k.isrDepth;
+  k.timeline.settle();
+  if (closure) {
+    simruntime::HostScope host;
+    closure = nullptr;
+  }
 }
 
 void noteSchedulingPoint() {
@@ -101,51 +234,61 @@ void resetClock(Time start) {
   handover::reset();
 }
 
-EventId schedule(Time t, int order, std::function<void()> fn, bool wakes) {
-  simruntime::HostScope host;
+EventId schedule(Time t, int order, EventFn fn, void* arg, bool wakes) {
   Kernel& k = K();
   if (t < k.now) t = k.now;
-  const std::uint64_t seq = k.nextSeq++;
-  const EventKey key{t, order, seq};
-  k.timeline.emplace(key, TimedEvent{seq, std::move(fn), wakes});
-  k.eventKeys.emplace(seq, key);
   if (wakes) ++k.wakingEvents;
-  return seq;
+  return k.timeline.add(t, order, fn, arg, wakes);
+}
+
+EventId schedule(Time t, int order, std::function<void()> fn, bool wakes) {
+  Kernel& k = K();
+  if (t < k.now) t = k.now;
+  if (wakes) ++k.wakingEvents;
+  return k.timeline.addClosure(t, order, std::move(fn), wakes);
 }
 
 bool cancel(EventId id) {
   Kernel& k = K();
-  auto it = k.eventKeys.find(id);
-  if (it == k.eventKeys.end()) return false;
-  auto ev = k.timeline.find(it->second);
-  if (ev->second.wakes) --k.wakingEvents;
-  k.timeline.erase(ev);
-  k.eventKeys.erase(it);
+  bool wakes = false;
+  if (!k.timeline.remove(id, wakes)) return false;
+  if (wakes) --k.wakingEvents;
   return true;
 }
 
-void Periodic::start(Time first, Time period, int order, bool wakes, std::function<void()> fn) {
+void Periodic::start(Time first, Time period, int order, bool wakes, EventFn fn, void* arg) {
   stop();
   first_ = first;
   period_ = period;
   order_ = order;
   wakes_ = wakes;
-  fn_ = std::move(fn);
+  fn_ = fn;
+  arg_ = arg;
   k_ = 0;
   arm();
 }
 
-void Periodic::arm() {
-  pending_ = schedule(
-      first_ + k_ * period_, order_,
-      [this] {
-        pending_ = 0;
-        ++k_;
-        arm();
-        fn_();
-      },
-      wakes_);
+void Periodic::start(Time first, Time period, int order, bool wakes, std::function<void()> fn) {
+  stop();
+  {
+    simruntime::HostScope host;
+    closure_ = std::move(fn);
+  }
+  start(first, period, order, wakes, &Periodic::callClosure, this);
 }
+
+void Periodic::callClosure(void* self) { static_cast<Periodic*>(self)->closure_(); }
+
+// The next event is on the timeline before this one's work runs, as a timer reloads itself.
+void Periodic::fire(void* self) {
+  auto* p = static_cast<Periodic*>(self);
+  p->pending_ = 0;
+  ++p->k_;
+  p->arm();
+  p->fn_(p->arg_);
+}
+
+void Periodic::arm() { pending_ = schedule(first_ + k_ * period_, order_, &fire, this, wakes_); }
 
 void Periodic::stop() {
   if (pending_ != 0) cancel(pending_);
@@ -163,7 +306,7 @@ void busyWait(Time duration) {
     return;
   }
   while (k.now < until) {
-    if (!k.timeline.empty() && std::get<0>(k.timeline.begin()->first) <= until) {
+    if (!k.timeline.empty() && k.timeline.nextTime() <= until) {
       runEvent();
       if (k.running && k.pendSV) {
         k.pendSV = false;

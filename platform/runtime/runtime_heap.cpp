@@ -106,6 +106,11 @@ std::size_t runtimeHeapPeak() { return peak; }
 HostScope::HostScope() { ++hostDepth; }
 HostScope::~HostScope() { --hostDepth; }
 void countThisThread() { counted = true; }
+Accounting accounting() { return {counted, hostDepth}; }
+void setAccounting(const Accounting& a) {
+  counted = a.counted;
+  hostDepth = a.hostDepth;
+}
 void setRuntimeHeapLimit(std::size_t bytes) { limit = bytes; }
 
 }  // namespace simruntime

@@ -23,6 +23,16 @@ class HostScope {
 // Counts allocations of the calling thread from now on (kernel tasks and the board's main).
 void countThisThread();
 
+// The accounting of one context of the board: whether its allocations count and how many
+// HostScopes it is inside. The kernel runs every task as a context of its own on one host
+// thread and swaps this with the context (a fresh task's: counted, no scope).
+struct Accounting {
+  bool counted = true;
+  int hostDepth = 0;
+};
+Accounting accounting();
+void setAccounting(const Accounting& a);
+
 // Test backdoor: a counted allocation that would take the firmware's use above `bytes` fails
 // (returns null), as on a board whose heap is that small. 0 (the default) means no limit.
 void setRuntimeHeapLimit(std::size_t bytes);

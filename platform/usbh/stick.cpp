@@ -7,6 +7,11 @@
 // follows the board's power switch, an active-low line of the chip (connectVbusSwitch; off
 // until the firmware drives the line low). Transfers are not modelled at the packet level: the host
 // library asks the stick directly and the time of the transfer passes in the caller.
+// Faults (the board's backdoor, `stick fault` in a scenario): blocks that cannot be read fail
+// the whole command that touches them, after the command's time, as a stick's own read error;
+// a stalled command is not answered at all, so the host waits out its time-out; a slow stick
+// takes a multiple of the time for every command. They belong to the stick in the slot and go
+// with it; the trace shows each failed command as a `stick` event.
 // Simplification: start-of-frame interrupts are not raised; writes are refused.
 #include "stick.h"
 
@@ -15,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +52,7 @@ struct Port {
   bool pendingDisconnect = false;
   bool pendingEnabled = false;
   Identity identity;
+  Faults faults;
   std::uint64_t readCommands = 0;
 };
 
@@ -145,20 +152,24 @@ Timing& timing() {
   return t;
 }
 
-bool readIdentity(const std::string& path, Identity* identity, std::string* reason) {
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  if (f == nullptr) return true;  // no identity file: the defaults
-  char buf[512];
+bool parseIdentity(std::string_view text, const std::string& name, Identity* identity,
+                   std::string* reason) {
   int lineNo = 0;
-  bool ok = true;
   auto fail = [&](const std::string& what) {
-    if (reason != nullptr) *reason = path + ":" + std::to_string(lineNo) + ": " + what;
-    ok = false;
+    if (reason != nullptr) *reason = name + ":" + std::to_string(lineNo) + ": " + what;
+    return false;
   };
-  while (ok && std::fgets(buf, sizeof buf, f) != nullptr) {
+  while (!text.empty()) {
     ++lineNo;
-    std::string line(buf);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    const size_t eol = text.find('\n');
+    std::string_view raw = text.substr(0, eol);
+    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    if (raw.size() > kMaxIdentityLine) {
+      return fail("line too long (more than " + std::to_string(kMaxIdentityLine) + " characters)");
+    }
+    const std::string line(raw);
+    if (line.find('\0') != std::string::npos) return fail("a NUL character");
     const size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line[start] == '#') continue;
     const size_t space = line.find_first_of(" \t", start);
@@ -167,29 +178,57 @@ bool readIdentity(const std::string& path, Identity* identity, std::string* reas
     value.erase(0, value.find_first_not_of(" \t"));
     if (key == "vid" || key == "pid") {
       char* end = nullptr;
+      errno = 0;
       const unsigned long v = std::strtoul(value.c_str(), &end, 0);
-      if (value.empty() || *end != 0 || v > 0xFFFF) {
-        fail("'" + key + "' needs a number from 0 to 0xFFFF");
-      } else if (identity != nullptr) {
+      if (value.empty() || *end != 0 || v > 0xFFFF || errno != 0 || value[0] == '-' ||
+          value[0] == '+') {
+        return fail("'" + key + "' needs a number from 0 to 0xFFFF");
+      }
+      if (identity != nullptr) {
         (key == "vid" ? identity->vid : identity->pid) = static_cast<std::uint16_t>(v);
       }
     } else if (key == "serial") {
-      std::string text;
+      std::string serial;
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         for (size_t i = 1; i + 1 < value.size(); ++i) {
           if (value[i] == '\\' && i + 2 < value.size()) ++i;
-          text += value[i];
+          serial += value[i];
         }
       } else {
-        text = value;
+        serial = value;
       }
-      if (identity != nullptr) identity->serial = text;
+      if (identity != nullptr) identity->serial = serial;
     } else {
-      fail("unknown key '" + key + "' (vid, pid or serial)");
+      return fail("unknown key '" + key + "' (vid, pid or serial)");
     }
   }
+  return true;
+}
+
+bool readIdentity(const std::string& path, Identity* identity, std::string* reason) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return true;  // no identity file: the defaults
+  std::string text;
+  char buf[4096];
+  size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    text.append(buf, n);
+    if (text.size() > kMaxIdentityFile) break;
+  }
+  const bool failed = std::ferror(f) != 0;
   std::fclose(f);
-  return ok;
+  if (failed) {
+    if (reason != nullptr) *reason = path + ": cannot read";
+    return false;
+  }
+  if (text.size() > kMaxIdentityFile) {
+    if (reason != nullptr) {
+      *reason = path + ": too big for an identity file (more than " +
+                std::to_string(kMaxIdentityFile) + " bytes)";
+    }
+    return false;
+  }
+  return parseIdentity(text, path, identity, reason);
 }
 
 bool checkImage(const std::string& path, std::string* reason) {
@@ -205,6 +244,7 @@ void insert(const std::string& path) {
   }
   p.identity = Identity{};
   if (!readIdentity(path + ".usb", &p.identity, &reason)) simk::endRun(2, reason);
+  p.faults = Faults{};
   p.present = true;
   ++p.generation;
   simtrace::Event("stick").str("state", "inserted").str("image", path);
@@ -215,6 +255,7 @@ void remove() {
   Port& p = port();
   if (!p.present) return;
   p.present = false;
+  p.faults = Faults{};
   unmapImage(p.image);
   simtrace::Event("stick").str("state", "removed");
   updatePort();
@@ -234,17 +275,37 @@ bool connected(Medium* medium) {
   return true;
 }
 
-bool readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
-                std::uint8_t* out) {
-  const std::uint64_t bytes = std::uint64_t{count} * port().image.blockSize;
+void setFaults(const Faults& faults) {
+  if (port().present) port().faults = faults;
+}
+
+const Faults& faults() { return port().faults; }
+
+ReadResult readBlocks(std::uint64_t generation, std::uint32_t lba, std::uint32_t count,
+                      std::uint8_t* out, simk::Time timeout) {
   ++port().readCommands;
-  simk::busyWait(timing().perCommand + bytes * timing().perByte);
+  Faults& f = port().faults;
+  if (f.stalls > 0 && port().generation == generation) {
+    --f.stalls;
+    simtrace::Event("stick").str("state", "no answer");
+    simk::busyWait(timeout);
+    return ReadResult::NoAnswer;
+  }
+  const std::uint64_t bytes = std::uint64_t{count} * port().image.blockSize;
+  simk::busyWait((timing().perCommand + bytes * timing().perByte) * f.slowFactor);
   const Port& p = port();
-  if (!p.connected || !p.present || p.generation != generation) return false;
+  if (!p.connected || !p.present || p.generation != generation) return ReadResult::Gone;
   const std::uint64_t offset = std::uint64_t{lba} * p.image.blockSize;
-  if (offset + bytes > p.image.size) return false;
+  if (offset + bytes > p.image.size) return ReadResult::Gone;
+  for (const BlockRange& bad : p.faults.unreadable) {
+    const std::uint64_t first = bad.first > lba ? bad.first : lba;
+    if (first < bad.first + bad.count && first < std::uint64_t{lba} + count) {
+      simtrace::Event("stick").str("state", "read error").unum("sector", first);
+      return ReadResult::MediumError;
+    }
+  }
   std::memcpy(out, p.image.data + offset, bytes);
-  return true;
+  return ReadResult::Ok;
 }
 
 std::uint64_t readCommands() { return port().readCommands; }

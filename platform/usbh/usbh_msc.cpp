@@ -1,7 +1,10 @@
 // Mass-storage class: one logical unit; its start-up (inquiry, test unit ready, read
 // capacity, each a bulk-only command), then reads of blocks. A read of a unit that is not
 // ready, or of a stick pulled out during the transfer, fails with the sense code "medium not
-// present"; a read outside the medium with "logical block address out of range".
+// present"; a read outside the medium with "logical block address out of range"; a block the
+// stick cannot read with a medium error, "unrecovered read error". A command the stick does
+// not answer is given up after kCommandTimeout (the caller polls meanwhile, as for every
+// transfer) and fails as an aborted command; the stick answers the next one.
 #include "usbh_msc.h"
 
 #include <atomic>
@@ -12,6 +15,10 @@
 namespace {
 
 constexpr uint8_t kAscOutOfRange = 0x21;
+constexpr uint8_t kAscUnrecoveredReadError = 0x11;
+constexpr uint8_t kSenseMediumError = 0x03;
+constexpr uint8_t kSenseAbortedCommand = 0x0B;
+constexpr simk::Time kCommandTimeout = 5 * simk::kS;
 
 struct Unit {
   std::atomic<bool> ready{false};
@@ -103,12 +110,21 @@ USBH_StatusTypeDef USBH_MSC_Read(USBH_HandleTypeDef* phost, uint8_t lun, uint32_
     u.info.error = MSC_ERROR;
     return USBH_FAIL;
   }
-  if (!simusb::readBlocks(u.medium.generation, address, length, pbuf)) {
-    setSense(0x02, SCSI_ASC_MEDIUM_NOT_PRESENT);
-    u.info.error = MSC_NOT_READY;
-    return USBH_FAIL;
+  switch (simusb::readBlocks(u.medium.generation, address, length, pbuf, kCommandTimeout)) {
+    case simusb::ReadResult::Ok: return USBH_OK;
+    case simusb::ReadResult::MediumError:
+      setSense(kSenseMediumError, kAscUnrecoveredReadError);
+      u.info.error = MSC_ERROR;
+      return USBH_FAIL;
+    case simusb::ReadResult::NoAnswer:
+      setSense(kSenseAbortedCommand, 0);
+      u.info.error = MSC_ERROR;
+      return USBH_FAIL;
+    case simusb::ReadResult::Gone: break;
   }
-  return USBH_OK;
+  setSense(0x02, SCSI_ASC_MEDIUM_NOT_PRESENT);
+  u.info.error = MSC_NOT_READY;
+  return USBH_FAIL;
 }
 
 USBH_StatusTypeDef USBH_MSC_Write(USBH_HandleTypeDef*, uint8_t, uint32_t, uint8_t*, uint32_t) {

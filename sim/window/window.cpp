@@ -53,6 +53,9 @@ constexpr char kReady = 'R', kFailed = 'F', kPowerOn = 'P', kClosed = 'C';
 // Sound: 1024-frame buffers; playing starts with 2 of them waiting (the board runs 100 ms
 // ahead of the wall clock, so about that much more waits once it plays).
 constexpr int kSoundBuffer = 1024;
+
+// The power key held this long cuts the board's supply.
+constexpr Uint32 kCutHoldMs = 4000;
 constexpr std::size_t kCushion = 2 * kSoundBuffer;
 constexpr std::size_t kMost = kCushion + 48000 / 2;
 
@@ -226,6 +229,7 @@ class Window {
   int touchX_ = -1, touchY_ = -1;
   bool sliding_ = false;
   bool keyP_ = false, keyO_ = false, mousePower_ = false, mouseParents_ = false;
+  Uint32 powerHeldSince_ = 0;  // the power key went down then (0: not held)
   int offKnob_ = 0;  // turns while the board is off (the knob turns, the board sees nothing)
 
   Builder builder_;
@@ -333,13 +337,22 @@ void Window::turn(int detents) {
 void Window::key(const char* which, bool down) {
   if (boardOn()) {
     (void)link_->inbox.post(std::string("key ") + which + (down ? " down" : " up"));
+    return;
+  }
+  // A key let go while the board is off (its power was cut while the key was held) is up
+  // when the board comes on again.
+  if (!down) {
+    simlink::Locked hold(link_);
+    (std::strcmp(which, "parents") == 0 ? link_->outside.parentsKey : link_->outside.powerKey) =
+        false;
   }
 }
 
 void Window::powerKey(bool down) {
-  if (boardOn()) {
+  powerHeldSince_ = down && boardOn() ? SDL_GetTicks() : 0;
+  if (boardOn() || !down) {
     key("power", down);
-  } else if (down) {
+  } else {
     // The board is off: the key switches it on (and is not held in the new life).
     say(events_, kPowerOn);
   }
@@ -613,6 +626,14 @@ void Window::run() {
     }
     readHook();
     checkBuilder();
+    // The power key held long cuts the supply, as a hung device's owner would.
+    if (powerHeldSince_ != 0 && SDL_GetTicks() - powerHeldSince_ >= kCutHoldMs) {
+      powerHeldSince_ = 0;
+      if (boardOn()) {
+        (void)link_->inbox.post("power cut");
+        tell("Power cut (the power key held long).", false);
+      }
+    }
     // 60 pictures a second at most.
     const Uint32 now = SDL_GetTicks();
     if (now - lastDraw >= 16) {

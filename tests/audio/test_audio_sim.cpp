@@ -1,6 +1,10 @@
 // shapeplay-sim's audio files as a person gets them: --wav, the speaker over the whole run in
 // virtual real time; --sai-capture, the frames the SAI sent; both complete WAV files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -33,6 +37,31 @@ TEST(AudioFiles, TheSpeakerFileSpansTheRunAndTheCaptureIsEmptyWithoutATrack) {
   ASSERT_EQ(capture.size(), 44u);
   EXPECT_EQ(u32(capture, 40), 0u);
   EXPECT_EQ(u32(capture, 4), 36u);
+}
+
+// The most memory a headless run without audio files held, in KiB.
+long peakKib(const char* duration) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    execl(kSim.c_str(), kSim.c_str(), "--headless", "--duration", duration, nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+// Without --wav nothing of the speaker's silence is kept: a four-minute run (just before the
+// idle board switches itself off) needs no more memory than a ten-second one.
+TEST(AudioFiles, WithoutASpeakerFileTheSilenceIsNotKept) {
+  const long shortRun = peakKib("10s"), longRun = peakKib("4m");
+  ASSERT_GT(shortRun, 0);
+  ASSERT_GT(longRun, 0);
+  EXPECT_LT(longRun - shortRun, 16 * 1024) << "KiB more; four minutes of silence are 46 MB";
 }
 
 TEST(AudioFiles, AnOutputThatCannotBeWrittenIsABadArgument) {

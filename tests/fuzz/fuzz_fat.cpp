@@ -1,9 +1,15 @@
-// Serves arbitrary bytes as a stick to the file system and walks it as the firmware would:
-// mount, list folders recursively (bounded), search for pictures, change folders, open, seek
-// and read files. The first byte picks the sector size (512 << (b & 3)) and, in its upper six
-// bits, after how many transfers the medium starts failing (4 per step, 0: never); the rest is
-// the medium. Besides crashes and hangs it checks that no sector past the medium is requested and
-// that reads never deliver more than asked or move past the file's size.
+// Serves arbitrary bytes as a stick and walks it as the firmware does, through the whole read
+// path of the board: the file system, the firmware's disk adapter (USBH_Driver), the USB host's
+// mass-storage class and the stick model, with the sector size the image's boot sector gives.
+// Mount, list folders recursively (bounded), search for pictures, change folders, open, seek
+// and read files. The first byte, when its top bit is set, names a sector (its low 7 bits) that
+// fails to read; the rest is the medium (padded to 4096 bytes, a sector of any size). Besides
+// crashes and hangs it checks that no sector past the medium is asked for and that reads never
+// deliver more than asked or move past the file's size.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,53 +18,41 @@
 
 #include "ff.h"
 #include "ff_gen_drv.h"
-
-// The volume lock needs no kernel here: one thread, nothing to wait for.
-extern "C" {
-int ff_cre_syncobj(BYTE, FF_SYNC_t* sobj) {
-  static int token;
-  *sobj = reinterpret_cast<FF_SYNC_t>(&token);
-  return 1;
-}
-int ff_req_grant(FF_SYNC_t) { return 1; }
-void ff_rel_grant(FF_SYNC_t) {}
-int ff_del_syncobj(FF_SYNC_t) { return 1; }
-}
+#include "k_storage.h"
+#include "stick.h"
+#include "stm32f7xx_hal.h"
+#include "usbh_core.h"
+#include "usbh_diskio.h"
+#include "usbh_msc.h"
+#include "wiring.h"
 
 namespace {
 
-const uint8_t* medium = nullptr;
-size_t mediumSize = 0;
-WORD sectorSize = 512;
-int budget = 0;   // driver reads left for this input: bounds the work per input
+constexpr uint8_t kAscOutOfRange = 0x21;
+
 int entries = 0;  // directory entries left to visit for this input
-int failAfter = 0;
+int reads = 0;    // file reads left for this input
 
 void check(bool condition) {
   if (!condition) std::abort();
 }
 
-DSTATUS fStatus(BYTE) { return 0; }
-DSTATUS fInit(BYTE) { return 0; }
-DRESULT fRead(BYTE, BYTE* buff, DWORD sector, UINT count) {
-  const uint64_t end = (static_cast<uint64_t>(sector) + count) * sectorSize;
-  check(count > 0 && end <= mediumSize);  // never past the medium
-  if (--budget < 0 || (failAfter > 0 && --failAfter == 0)) return RES_ERROR;
-  std::memcpy(buff, medium + static_cast<size_t>(sector) * sectorSize,
-              static_cast<size_t>(count) * sectorSize);
-  return RES_OK;
+// The board with its USB port powered and the controller running, once.
+int medium() {
+  static const int fd = [] {
+    simboard::wire();
+    __HAL_RCC_GPIOD_CLK_ENABLE();
+    GPIO_InitTypeDef vbus = {};
+    vbus.Pin = GPIO_PIN_5;
+    vbus.Mode = GPIO_MODE_OUTPUT_PP;
+    HAL_GPIO_Init(GPIOD, &vbus);
+    HAL_GPIO_WritePin(GPIOD, GPIO_PIN_5, GPIO_PIN_SET);
+    HAL_GPIO_WritePin(GPIOD, GPIO_PIN_5, GPIO_PIN_RESET);  // VBUS on
+    HAL_HCD_Start(nullptr);
+    return memfd_create("stick", 0);
+  }();
+  return fd;
 }
-DRESULT fIoctl(BYTE, BYTE cmd, void* buff) {
-  switch (cmd) {
-    case GET_SECTOR_COUNT:
-      *static_cast<DWORD*>(buff) = static_cast<DWORD>(mediumSize / sectorSize);
-      return RES_OK;
-    case GET_SECTOR_SIZE: *static_cast<WORD*>(buff) = sectorSize; return RES_OK;
-    case GET_BLOCK_SIZE: *static_cast<DWORD*>(buff) = 1; return RES_OK;
-    default: return RES_OK;
-  }
-}
-const Diskio_drvTypeDef FuzzDriver = {fInit, fStatus, fRead, nullptr, fIoctl};
 
 FIL fil;
 uint8_t buf[5000];
@@ -68,7 +62,7 @@ void readFile(const std::string& path) {
   const FSIZE_t size = f_size(&fil);
   UINT br = 0;
   FSIZE_t total = 0;
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 20 && --reads > 0; ++i) {
     const UINT want = (i % 3 == 0) ? 512 : (i % 3 == 1 ? 100 : sizeof buf);
     const FSIZE_t before = fil.fptr;
     if (f_read(&fil, buf, want, &br) != FR_OK) break;
@@ -78,7 +72,7 @@ void readFile(const std::string& path) {
   }
   check(total <= size);
   for (FSIZE_t ofs : {size / 2, size + 1, FSIZE_t(4097), size - (size > 0 ? 1 : 0)}) {
-    if (f_lseek(&fil, ofs) != FR_OK) break;
+    if (--reads < 0 || f_lseek(&fil, ofs) != FR_OK) break;
     check(fil.fptr == (ofs > size ? size : ofs));
     if (f_read(&fil, buf, 700, &br) != FR_OK) break;
     check(br <= 700);
@@ -108,15 +102,29 @@ void walk(const std::string& path, int depth) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  sectorSize = static_cast<WORD>(512u << (data[0] & 3));
-  medium = data + 1;
-  mediumSize = size - 1;
-  budget = 2000;
-  failAfter = (data[0] >> 2) * 4;
+  const int fd = medium();
+  // The stick: the bytes as an image file, at least one sector of any size.
+  simusb::remove();
+  check(ftruncate(fd, 0) == 0);
+  const size_t bytes = size - 1 < 4096 ? 4096 : size - 1;
+  check(ftruncate(fd, static_cast<off_t>(bytes)) == 0);
+  check(pwrite(fd, data + 1, size - 1, 0) == static_cast<ssize_t>(size - 1));
+  simusb::insert("/proc/self/fd/" + std::to_string(fd));
+  if ((data[0] & 0x80) != 0) {
+    simusb::Faults faults;
+    faults.unreadable.push_back({static_cast<uint64_t>(data[0] & 0x7F), 1});
+    simusb::setFaults(faults);
+  }
+  // The class as the host stack brings it up: the unit's start-up reads its capacity.
+  hUSB_Host.device.is_connected = 1;
+  USBH_MSC_CLASS->Init(&hUSB_Host);
+  check(USBH_MSC_CLASS->BgndProcess(&hUSB_Host) == USBH_OK);
+
   entries = 200;
+  reads = 300;
   static FATFS fs;
   char path[4];
-  if (FATFS_LinkDriver(&FuzzDriver, path) != 0) std::abort();
+  check(FATFS_LinkDriver(&USBH_Driver, path) == 0);
   f_mount(&fs, path, 0);
   walk("0:", 0);
   if (f_chdir("0:/") == FR_OK) {
@@ -138,5 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   f_mount(nullptr, path, 0);
   FATFS_UnLinkDriver(path);
+  // The file system never asked for a sector past the end of the stick.
+  MSC_LUNTypeDef info;
+  check(USBH_MSC_GetLUNInfo(&hUSB_Host, 0, &info) == USBH_OK);
+  check(info.sense.asc != kAscOutOfRange);
+  USBH_MSC_CLASS->DeInit(&hUSB_Host);
   return 0;
 }

@@ -283,3 +283,18 @@ TEST(Screens, EveryNewPictureOfThePanelIsAFileNamedAfterItsFrameScreenAndTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// The main screen and the overview with the demo stick: the first root folder's picture
+// between the arrows, the shapes of its three playback folders full and the others faded;
+// then the overview's first page with the four root folders' pictures.
+TEST(Screens, TheMainScreenAndTheOverviewMatchTheirReferences) {
+  const SimRun r = simulate(
+      "wait 1500ms\nscreenshot main.png\ntouch 137 64\nwait 1s\nscreenshot overview.png\n", true);
+  ASSERT_EQ(r.o.status, 0) << r.o.err;
+  EXPECT_TRUE(pictures::matchesReference(shot(r, "main"), "main"));
+  EXPECT_TRUE(pictures::matchesReference(shot(r, "overview"), "overview"));
+}
+
+}  // namespace

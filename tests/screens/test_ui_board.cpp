@@ -92,9 +92,9 @@ TEST(UiBoard, EveryScreenButPowerOffReachesTheChildUpright) {
   const auto r = runFirmware(
       [] {
         simusb::insert(stick);
-        const simk::Time step = 300 * kMs;
+        constexpr simk::Time step = 300 * kMs;
         simk::Time t = 1500 * kMs;
-        auto look = [&t, step](const std::function<void()>& action) {
+        auto look = [&t](const std::function<void()>& action) {
           at(t, action);
           at(t + step, noteOrientation);
           t += 2 * step;

@@ -136,7 +136,7 @@ TEST(CodecSettings, ParentsSettingsChangeWritesInOrderThenStoresTheRecord) {
             "codec 0421=0B10\n"
             "codec 0025=0152\n"
             "codec 0480=52D9\ncodec 0481=6B80\n"
-            "sram write 16660\n");
+            "sram write 16668\nsram write 16668\n");
   EXPECT_EQ(atStep(log, "stored settings"),
             "codec 0025=0164\n"
             "codec 0026=0154\ncodec 0027=0154\n"

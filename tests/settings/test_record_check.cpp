@@ -59,3 +59,66 @@ TEST(RecordCheck, EachFieldKeepsItsHighestValueAndRepairsTheNextOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy of the record as a write of this firmware leaves it, and ways it can be found.
+StoredRecord written(uint32_t sequence, uint8_t volume) {
+  StoredRecord c;
+  std::memset(&c, 0, sizeof c);
+  setDefaultRecord(c.record);
+  c.record.currentVolume = volume;
+  c.check = {sequence, recordCrc(c.record, sequence)};
+  return c;
+}
+StoredRecord torn(StoredRecord c, uint8_t newVolume) {  // new bytes up to the cut, check word old
+  c.record.currentVolume = newVolume;
+  return c;
+}
+StoredRecord older(StoredRecord c, uint8_t volume) {  // written again by firmware without copies
+  c.record.currentVolume = volume;
+  return c;
+}
+
+TEST(RecordCopies, TheStartUpTakesTheNewestCompleteCopy) {
+  StoredRecord blank;
+  std::memset(&blank, 0, sizeof blank);
+  StoredRecord beforeCopies;  // a chip from before the second copy: the record alone
+  std::memset(&beforeCopies, 0, sizeof beforeCopies);
+  setDefaultRecord(beforeCopies.record);
+  StoredRecord byteOffsets = beforeCopies;
+  byteOffsets.record.versionOfConfiguation = SRAM_VERSION_BYTE_POSITIONS;
+  StoredRecord checkWordHalfWritten = written(8, 30);  // its record complete, sequence new
+  checkWordHalfWritten.check.crc ^= 0xFFFF0000u;
+  struct Case {
+    const char* what;
+    StoredRecord a, b;
+    RecordSource source;
+  };
+  const Case cases[] = {
+      {"a blank chip", blank, blank, RecordSource::None},
+      {"a chip from before the copies", beforeCopies, blank, RecordSource::CopyAUnsure},
+      {"the older format", byteOffsets, blank, RecordSource::CopyAUnsure},
+      {"both copies of one write", written(7, 30), written(7, 30), RecordSource::CopyA},
+      {"cut between the copies", written(7, 30), written(8, 31), RecordSource::CopyB},
+      {"copy B cut off", written(7, 30), torn(written(6, 29), 30), RecordSource::CopyA},
+      {"copy A cut off", torn(written(7, 30), 31), written(8, 31), RecordSource::CopyB},
+      {"copy A cut in its check word", checkWordHalfWritten, written(8, 30),
+       RecordSource::CopyAUnsure},
+      {"copy A written again by older firmware", older(written(7, 30), 12), written(7, 30),
+       RecordSource::CopyAUnsure},
+      {"copy A first, cut between the copies", written(9, 31), written(8, 30), RecordSource::CopyA},
+      {"the sequence wrapped", written(0xFFFFFFFFu, 30), written(0, 31), RecordSource::CopyB},
+      {"neither complete, copy A not a record", blank, torn(written(3, 1), 2), RecordSource::None},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(chooseCopy(describeCopy(c.a.record, c.a.check), describeCopy(c.b.record, c.b.check)),
+              c.source)
+        << c.what;
+  }
+  // The check is the CRC-32 everybody computes.
+  EXPECT_EQ(crc32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(crc32("56789", 5, crc32("1234", 4)), 0xCBF43926u);
+}
+
+}  // namespace

@@ -66,7 +66,8 @@ Result run(const std::function<void()>& setup, const Options& options) {
     simk::schedule(
         options.duration, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
     if (options.kernelTick) {
-      tickSource().start(2 * simk::kMs, 2 * simk::kMs, 15, false, [] { xPortSysTickHandler(); });
+      tickSource().start(
+          2 * simk::kMs, 2 * simk::kMs, 15, false, [](void*) { xPortSysTickHandler(); }, nullptr);
     }
     setup();
     if (!simk::schedulerRunning()) vTaskStartScheduler();

@@ -3,9 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace proc {
 namespace {
@@ -69,9 +72,35 @@ void writeFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+namespace {
+
+// The folders a test program made, removed when it ends (by the process that made them,
+// not by a forked child); SHAPEPLAY_KEEP_TEMP keeps them for a look after a failure.
+struct TempDirs {
+  pid_t owner = getpid();
+  std::vector<std::string> dirs;
+  ~TempDirs() {
+    if (getpid() != owner || std::getenv("SHAPEPLAY_KEEP_TEMP") != nullptr) return;
+    std::error_code ignored;
+    for (const auto& d : dirs) std::filesystem::remove_all(d, ignored);
+  }
+};
+
+TempDirs& tempDirs() {
+  static TempDirs dirs;
+  return dirs;
+}
+
+}  // namespace
+
 std::string tempDir() {
   char name[] = "/tmp/shapeplay-testXXXXXX";
-  return mkdtemp(name);
+  if (mkdtemp(name) == nullptr) {
+    std::perror("mkdtemp");
+    std::abort();
+  }
+  tempDirs().dirs.emplace_back(name);
+  return name;
 }
 
 }  // namespace proc

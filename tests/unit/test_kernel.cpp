@@ -1,6 +1,8 @@
 // The simulated kernel's scheduling rules, each checked in a fresh board.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -10,12 +12,18 @@
 #include "cpp_freertos/semaphore.hpp"
 #include "cpp_freertos/thread.hpp"
 #include "queue.h"
+#include "runtime_heap.h"
 #include "semphr.h"
+#include "simhal.h"
 #include "simkernel.h"
+#include "simtim.h"
+#include "stm32f7xx_hal.h"
 #include "task.h"
 
 // The application hooks the kernel calls.
 extern "C" void vAssertCalled(const char*, int) { simk::halt("configAssert"); }
+// A fault stops the faulting task, as the firmware's handler does.
+extern "C" void HardFault_Handler(void) { simk::halt("hard fault"); }
 extern "C" void configureTimerForRunTimeStats(void) {}
 extern "C" unsigned long getRunTimeCounterValue(void) { return 0; }
 
@@ -295,6 +303,170 @@ TEST(Kernel, AHaltedTaskStopsForGoodWhileTheOthersRunOn) {
   EXPECT_NE(r.trace.find(R"({"t":2000,"ev":"halt","thread":"doomed","reason":"bad alloc"})"),
             std::string::npos)
       << r.trace;
+}
+
+// ---- the timeline
+
+TEST(Timeline, EventsOfOneInstantRunInOrderThenAsScheduledAndCancelledOnesNever) {
+  auto r = boardtest::run([] {
+    auto at = [](simk::Time t, int order, const char* what) {
+      return simk::schedule(t, order, [what] { note(std::string(what) + " " + ms()); });
+    };
+    at(2 * simk::kMs, 5, "b1");
+    at(2 * simk::kMs, 3, "a");
+    at(2 * simk::kMs, 5, "b2");
+    const simk::EventId gone = at(2 * simk::kMs, 1, "cancelled");
+    at(1 * simk::kMs, 9, "early");
+    const bool first = simk::cancel(gone), second = simk::cancel(gone);
+    note(std::string("cancel: ") + (first ? "yes" : "no") + ", again: " + (second ? "yes" : "no"));
+    // An event in the past runs now; an event that has run cannot be cancelled, and its id
+    // does not cancel the event that reuses its place.
+    simk::schedule(3 * simk::kMs, 0, [] {
+      static simk::EventId done;
+      done = simk::schedule(0, 0, [] { note("past " + ms()); });
+      simk::schedule(4 * simk::kMs, 0, [] {
+        const simk::EventId next = simk::schedule(5 * simk::kMs, 0, [] { note("reused"); });
+        note(std::string("stale id cancels: ") + (simk::cancel(done) ? "yes" : "no"));
+        (void)next;
+      });
+    });
+    simk::schedule(
+        6 * simk::kMs, simk::kOrderEnd, [] { simk::endRun(0, ""); }, false);
+  });
+  EXPECT_EQ(r.notes,
+            "cancel: yes, again: no\nearly 1ms\na 2ms\nb1 2ms\nb2 2ms\npast 3ms\n"
+            "stale id cancels: no\nreused\n");
+}
+
+// A periodic event's next is on the timeline before its work runs: what the work schedules
+// for the same instant comes after the next, what it schedules now comes first.
+TEST(Timeline, APeriodicEventKeepsItsPeriodAndItsNextComesBeforeWhatItsWorkSchedules) {
+  auto r = boardtest::run(
+      [] {
+        static simk::Periodic p;
+        static int fired = 0;
+        p.start(1 * simk::kMs, 3 * simk::kMs, 5, true, [] {
+          note("p " + ms());
+          if (++fired == 1) {
+            simk::schedule(simk::now(), 5, [] { note("now " + ms()); });
+            simk::schedule(simk::now() + p.period(), 5, [] { note("later " + ms()); });
+          }
+          if (fired == 3) p.stop();
+        });
+      },
+      {.duration = 20 * simk::kMs, .kernelTick = false});
+  EXPECT_EQ(r.notes, "p 1ms\nnow 1ms\np 4ms\nlater 4ms\np 7ms\n");
+}
+
+// ---- task contexts
+
+TEST(Contexts, EveryTaskRunsOnAStackOfItsOwn) {
+  auto r = boardtest::run([] {
+    // Each task fills a large frame, then lets the others run before it checks it.
+    for (int i = 0; i < 12; ++i) {
+      spawn("worker", 2, [i] {
+        volatile unsigned char frame[256 * 1024];
+        for (unsigned char& b : const_cast<unsigned char(&)[256 * 1024]>(frame)) {
+          b = static_cast<unsigned char>(i);
+        }
+        vTaskDelay(1);
+        bool intact = true;
+        for (unsigned k = 0; k < sizeof frame; k += 4096) intact = intact && frame[k] == i;
+        if (!intact) note("frame of task " + std::to_string(i) + " overwritten");
+      });
+    }
+    spawn("end", 1, [] {
+      vTaskDelay(5);
+      note("done");
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes, "done\n");
+}
+
+TEST(Contexts, ATaskThatOverflowsItsStackStopsWithAHardFaultAndTheOthersRunOn) {
+  auto r = boardtest::run([] {
+    simhal::installFaultHandlers();
+    spawn("deep", 3, [] {
+      // Far deeper than any stack (the compiler cannot see that the depth has no end).
+      struct Recurse {
+        static int down(int n) {
+          static volatile int depth = 1 << 30;
+          volatile char frame[4096];
+          frame[0] = static_cast<char>(n);
+          return n < depth ? down(n + 1) + frame[0] : 0;
+        }
+      };
+      vTaskDelay(1);
+      note(std::to_string(Recurse::down(0)));
+    });
+    spawn("other", 2, [] {
+      vTaskDelay(5);
+      for (const auto& t : simk::tasks()) {
+        if (t.name == "deep") note("deep " + t.state);
+      }
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.notes, "deep halted\n");
+  EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"deep","reason":"hard fault")"),
+            std::string::npos);
+}
+
+// What the host keeps per thread goes with each task: a task that waits inside the board's
+// own bookkeeping does not make another task's allocations the board's.
+TEST(Contexts, HeapAccountingAndErrnoStayWithTheirTask) {
+  auto r = boardtest::run([] {
+    spawn("board", 3, [] {
+      simruntime::HostScope host;
+      errno = EINTR;
+      vTaskDelay(2);
+      note(std::string("errno kept: ") + (errno == EINTR ? "yes" : "no"));
+    });
+    spawn("firmware", 2, [] {
+      vTaskDelay(1);
+      errno = 0;
+      const std::size_t before = simruntime::runtimeHeapInUse();
+      static void* volatile block = std::malloc(1000);
+      note(std::string("counted: ") +
+           (simruntime::runtimeHeapInUse() >= before + 1000 ? "yes" : "no"));
+      std::free(block);
+      vTaskDelay(5);
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes, "counted: yes\nerrno kept: yes\n");
+}
+
+// ---- periodic interrupts in batches
+
+extern "C" void TIM4_IRQHandler(void);
+
+TIM_HandleTypeDef dimmer;
+
+// The handler decides: it stops its timer at its 700th update, inside the second batch.
+extern "C" void TIM4_IRQHandler(void) {
+  static unsigned seen = 0;
+  HAL_TIM_IRQHandler(&dimmer);
+  if (++seen == 700) HAL_TIM_Base_Stop_IT(&dimmer);
+}
+
+TEST(Timers, ABatchCallsTheHandlerOnceAnUpdateAndStopsWhenTheHandlerStopsTheTimer) {
+  auto r = boardtest::run([] {
+    dimmer.Instance = TIM4;
+    dimmer.Init.Prescaler = 0;
+    dimmer.Init.Period = 1000;  // 10.01 us: run in batches of 512 (the board's wiring)
+    HAL_TIM_Base_Init(&dimmer);
+    HAL_NVIC_EnableIRQ(TIM4_IRQn);
+    HAL_TIM_Base_Start_IT(&dimmer);
+    spawn("check", 1, [] {
+      vTaskDelay(100);
+      note("updates " + std::to_string(simhal::timerUpdates(TIM4)));
+      simk::endRun(0, "");
+    });
+  });
+  EXPECT_EQ(r.notes, "updates 700\n");
 }
 
 TEST(KernelHeap, FirstFitReusesFreedBlocksAndMergesNeighbours) {

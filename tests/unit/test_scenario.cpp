@@ -90,6 +90,29 @@ TEST(ScenarioCommands, FieldsOfEachCommand) {
   EXPECT_TRUE(c[11].op == Op::Keycode && c[11].n == 113 && c[12].n == 0);
 }
 
+TEST(ScenarioCommands, PowerCutsAndStickFaults) {
+  const Script s = parseOk(
+      "power cut\nstick fault 0\nstick fault 4294967295 7\nstick fault stall\n"
+      "stick fault stall 3\nstick fault slow 1000\nstick fault clear\n");
+  const auto& c = s.commands;
+  ASSERT_EQ(c.size(), 7u);
+  EXPECT_EQ(c[0].op, Op::PowerCut);
+  struct Fault {
+    const char* key;
+    int64_t first;
+    uint64_t count;
+  };
+  const Fault faults[] = {{"sector", 0, 1}, {"sector", UINT32_MAX, 7}, {"stall", 0, 1},
+                          {"stall", 0, 3},  {"slow", 0, 1000},         {"clear", 0, 0}};
+  for (size_t i = 0; i < 6; ++i) {
+    const Command& f = c[i + 1];
+    EXPECT_EQ(f.op, Op::StickFault) << i;
+    EXPECT_EQ(f.key, faults[i].key) << i;
+    EXPECT_EQ(f.n, faults[i].first) << i;
+    EXPECT_EQ(f.count, faults[i].count) << i;
+  }
+}
+
 TEST(ScenarioCommands, PathsResolveAgainstTheScriptFolder) {
   const Script s = parseOk("insert a.img\nscreenshot /abs/x.png\ninsert sub/b.img\n", "dir");
   EXPECT_EQ(s.commands[0].path, "dir/a.img");
@@ -150,6 +173,20 @@ TEST(ScenarioErrors, RejectedLinesSayWhatIsWrong) {
       {"keycode q", "'q'"},
       {"keycode", "'keycode' takes 1"},
       {"power off", "'off'"},
+      {"power cut now", "'power' takes 1"},
+      {"stick", "'stick' takes 2 to 3"},
+      {"stick fault", "takes 2 to 3"},
+      {"stick error 5", "'error'"},
+      {"stick fault -1", "'-1'"},
+      {"stick fault 4294967296", "'4294967296'"},
+      {"stick fault +5", "'+5'"},
+      {"stick fault five", "'five'"},
+      {"stick fault 5 0", "COUNT"},
+      {"stick fault stall 0", "COUNT"},
+      {"stick fault slow", "FACTOR missing"},
+      {"stick fault slow 0", "FACTOR"},
+      {"stick fault slow 1001", "'1001'"},
+      {"stick fault clear 1", "takes nothing more"},
       {"insert", "takes 1"},
       {"screenshot a.png b.png", "got 2"},
       {"event", "takes 1 to 13"},
@@ -178,7 +215,8 @@ TEST(ScenarioDescribe, DescriptionsParseBackToTheSameCommand) {
   const Script s = parseOk(
       "wait 1.5s\ninsert /x/y.img\nremove\ntouch 1 2\npress 3 4\nrelease\ndrag 1 2 3 4 20ms\n"
       "turn -3\nkey power tap\nmono off\nlight 7\nscreenshot /s.png\npower on\nkeycode 113\n"
-      "event BTN_Forward main=2 param=9\nevent 200 playback=1\n");
+      "event BTN_Forward main=2 param=9\nevent 200 playback=1\npower cut\nstick fault 12 3\n"
+      "stick fault stall 2\nstick fault slow 9\nstick fault clear\n");
   std::string again;
   for (const Command& c : s.commands) again += simscn::describe(c) + "\n";
   const Script t = parseOk(again);
@@ -188,7 +226,8 @@ TEST(ScenarioDescribe, DescriptionsParseBackToTheSameCommand) {
     EXPECT_TRUE(a.op == b.op && a.timeNs == b.timeNs && a.durationNs == b.durationNs &&
                 a.path == b.path && a.x == b.x && a.y == b.y && a.x2 == b.x2 && a.y2 == b.y2 &&
                 a.n == b.n && a.key == b.key && a.action == b.action && a.button == b.button &&
-                a.mainFolder == b.mainFolder && a.playback == b.playback && a.param == b.param)
+                a.mainFolder == b.mainFolder && a.playback == b.playback && a.param == b.param &&
+                a.count == b.count)
         << simscn::describe(a);
   }
   EXPECT_EQ(simscn::describe(s.commands[7]), "turn -3");

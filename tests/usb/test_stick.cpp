@@ -340,6 +340,43 @@ TEST_F(Stick, EnumerationReportsTheIdentityOfTheStick) {
   auto bad = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", image});
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("id.img.usb:2: unknown key 'colour'"), std::string::npos) << bad.err;
+
+  // A line longer than 511 characters is named as too long, on its own line number.
+  proc::writeFile(image + ".usb", "vid 0x1234\nserial \"" + std::string(600, 'x') + "\"\n");
+  auto tooLong = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", image});
+  EXPECT_EQ(tooLong.status, 2);
+  EXPECT_NE(tooLong.err.find("id.img.usb:2: line too long"), std::string::npos) << tooLong.err;
+}
+
+TEST(StickIdentity, EachLineIsReadWholeOrRefusedByName) {
+  struct Case {
+    std::string text;
+    std::string error;  // "" when accepted
+    std::string serial;
+  };
+  const std::string longest = std::string(509, 's');  // "serial " and 509 make 516 > 511
+  const Case cases[] = {
+      {"serial " + std::string(504, 'a') + "\n", "", std::string(504, 'a')},  // 511 characters
+      {"serial " + std::string(504, 'a') + "\r\n", "", std::string(504, 'a')},
+      {"serial " + std::string(505, 'a') + "\n", "x:1: line too long", ""},
+      {"# note\n\nserial " + longest, "x:3: line too long", ""},
+      {"vid 0x10000\n", "x:1: 'vid' needs a number", ""},
+      {"pid -1\n", "x:1: 'pid' needs a number", ""},
+      {"vid 99999999999999999999999\n", "x:1: 'vid' needs a number", ""},
+      {"serial \"a\\\"b\"", "", "a\"b"},
+      {std::string("serial a\0b\n", 11), "x:1: a NUL character", ""},
+  };
+  for (const Case& c : cases) {
+    simusb::Identity id;
+    std::string reason;
+    const bool ok = simusb::parseIdentity(c.text, "x", &id, &reason);
+    EXPECT_EQ(ok, c.error.empty()) << c.text.substr(0, 40);
+    if (ok) {
+      EXPECT_EQ(id.serial, c.serial);
+    } else {
+      EXPECT_EQ(reason.rfind(c.error, 0), 0u) << reason;
+    }
+  }
 }
 
 }  // namespace

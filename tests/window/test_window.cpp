@@ -206,10 +206,12 @@ TEST(Window, ShowsTheDeviceAndTakesAPersonsClicksWheelAndClose) {
   click(w, kLayout.knob.midX(), kLayout.knob.midY(), "4");  // a wheel step up
   EXPECT_TRUE(sim.waitFor("Vol: ", 5)) << sim.out();
 
-  // The power key (O) switches the player off; the window stays, its power key starts the
-  // device again.
-  run({"/usr/bin/xdotool", "key", "o"});
+  // The power key (O) switches the player off; held long it cuts the supply. The window
+  // stays, its power key starts the device again.
+  run({"/usr/bin/xdotool", "keydown", "o"});
   EXPECT_TRUE(sim.waitFor("power off", 5)) << sim.out();
+  std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+  run({"/usr/bin/xdotool", "keyup", "o"});
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_NE(run({"/usr/bin/xdotool", "search", "--name", "^shapeplay$"}), "");
   click(w, kLayout.powerKey.midX(), kLayout.powerKey.midY());
@@ -227,6 +229,8 @@ TEST(Window, ShowsTheDeviceAndTakesAPersonsClicksWheelAndClose) {
   const std::string trace = proc::readFile(dir + "/trace.jsonl");
   EXPECT_NE(trace.find(R"("ev":"window","input":"press 34 242")"), std::string::npos);
   EXPECT_NE(trace.find(R"("ev":"window","input":"turn 1")"), std::string::npos);
+  EXPECT_NE(trace.find(R"("ev":"window","input":"power cut")"), std::string::npos);
+  EXPECT_NE(trace.find(R"("ev":"power","state":"cut")"), std::string::npos);
   EXPECT_NE(trace.find(R"("ev":"power","state":"on")"), std::string::npos);
   std::filesystem::remove_all(dir);
 }

@@ -34,7 +34,6 @@ struct Rgb {
   std::uint8_t r, g, b;
 };
 
-// Whether the point (x, y) in [-1, 1]^2 lies inside the shape.
 // Whether the point (x, y) in [-1, 1]^2 (y downwards) lies inside the shape.
 bool inside(const std::string& shape, double x, double y) {
   if (shape == "circle") return x * x + y * y <= 0.64;
@@ -86,13 +85,18 @@ int picture(const std::string& shape, const std::string& hex, const std::string&
   put32(b, 2835);
   put32(b, 0);
   put32(b, 0);
-  // Rows from the bottom up, blue-green-red; four samples a pixel smooth the edges.
+  // Rows from the bottom up, blue-green-red; four samples a pixel smooth the edges. The
+  // player shows a title picture turned a quarter turn counter-clockwise, so the file holds
+  // the shape turned a quarter turn clockwise: its pixel (col, row) is the upright shape's
+  // pixel (row, size - 1 - col), and the child sees the shape upright.
   for (int row = size - 1; row >= 0; --row) {
     for (int col = 0; col < size; ++col) {
+      const int shapeCol = row;
+      const int shapeRow = size - 1 - col;  // row 0 is the top
       int hits = 0;
       for (int s = 0; s < 4; ++s) {
-        const double x = (col + 0.25 + 0.5 * (s & 1)) / size * 2 - 1;
-        const double y = (row + 0.25 + 0.5 * (s >> 1)) / size * 2 - 1;  // row 0 is the top
+        const double x = (shapeCol + 0.25 + 0.5 * (s & 1)) / size * 2 - 1;
+        const double y = (shapeRow + 0.25 + 0.5 * (s >> 1)) / size * 2 - 1;
         hits += inside(shape, x, y) ? 1 : 0;
       }
       const bool border = row < 4 || row >= size - 4 || col < 4 || col >= size - 4;

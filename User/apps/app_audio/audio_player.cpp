@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "audioSettings.h"
+#include "mp3/tags.h"
 #include "singleton.h"
 
 namespace {
@@ -172,45 +173,22 @@ void AudioPlayer::reportPosition() {
 uint32_t AudioPlayer::endOfAudio(FIL* pInFile) {
   const auto position = static_cast<uint32_t>(f_tell(pInFile));
   auto end = static_cast<uint32_t>(f_size(pInFile));
-  // The last 160 bytes hold an ID3v1 tag (128 bytes from "TAG") and an APEv2 footer (32 bytes
-  // from "APETAGEX") before it, or the footer alone at the very end.
-  constexpr uint32_t TAIL = 160;
-  uint8_t tail[TAIL];
+  uint8_t tail[TAG_TAIL_BYTES];
   UINT got = 0;
-  if (end >= position + TAIL && f_lseek(pInFile, end - TAIL) == FR_OK &&
-      f_read(pInFile, tail, TAIL, &got) == FR_OK && got == TAIL) {
-    const uint8_t* footer = tail + TAIL - 32;
-    if (std::memcmp(tail + TAIL - 128, "TAG", 3) == 0) {
-      end -= 128;
-      footer = tail;
-    }
-    if (std::memcmp(footer, "APETAGEX", 8) == 0) {
-      auto le32 = [footer](int at) {
-        return static_cast<uint32_t>(footer[at]) | static_cast<uint32_t>(footer[at + 1]) << 8 |
-               static_cast<uint32_t>(footer[at + 2]) << 16 |
-               static_cast<uint32_t>(footer[at + 3]) << 24;
-      };
-      // The size counts the items and the footer; a header (flag bit 31) comes before them.
-      const uint64_t size = uint64_t{le32(12)} + ((le32(20) & 0x80000000u) != 0 ? 32 : 0);
-      if (size <= end - position) end -= static_cast<uint32_t>(size);
-    }
+  if (end >= position + TAG_TAIL_BYTES && f_lseek(pInFile, end - TAG_TAIL_BYTES) == FR_OK &&
+      f_read(pInFile, tail, TAG_TAIL_BYTES, &got) == FR_OK && got == TAG_TAIL_BYTES) {
+    end = audioEndBeforeTags(tail, end, position);
   }
   f_lseek(pInFile, position);
   return end;
 }
 
 uint32_t AudioPlayer::id3V2TagEnd(FIL* pInFile) {
-  uint8_t id3hd[10];
+  uint8_t id3hd[ID3V2_HEADER_BYTES];
   UINT got = 0;
   f_lseek(pInFile, 0);
-  if (f_read(pInFile, id3hd, sizeof id3hd, &got) != FR_OK || got != sizeof id3hd ||
-      id3hd[0] != 'I' || id3hd[1] != 'D' || id3hd[2] != '3') {
-    return 0;
-  }
-  const uint64_t size = (static_cast<uint64_t>(id3hd[6] & 0x7F) << 21) |
-                        (static_cast<uint64_t>(id3hd[7] & 0x7F) << 14) |
-                        (static_cast<uint64_t>(id3hd[8] & 0x7F) << 7) | (id3hd[9] & 0x7F);
-  return static_cast<uint32_t>(size + 10);
+  if (f_read(pInFile, id3hd, sizeof id3hd, &got) != FR_OK) return 0;
+  return id3v2TagEnd(id3hd, got);
 }
 
 int AudioPlayer::id3V2TagForward(FIL* pInFile) {

@@ -11,6 +11,16 @@ void ScreenOverviewPresenter::deactivate() {}
 
 void ScreenOverviewPresenter::overviewScreenInit() { model->overviewScreenInit(); }
 
+void ScreenOverviewPresenter::buttonBackClicked() { model->overviewButtonBackClicked(); }
+
+void ScreenOverviewPresenter::buttonForwardClicked() { model->overviewButtonForwardClicked(); }
+
+void ScreenOverviewPresenter::buttonFolderPressed(uint8_t slot) {
+  model->overviewFolderSelected(slot);
+}
+
+void ScreenOverviewPresenter::forceOverviewPictureUpdate() { view.forceOverviewPictureUpdate(); }
+
 void ScreenOverviewPresenter::forceScreenMain() {
   application().gotoScreenMainScreenNoTransition();
 }

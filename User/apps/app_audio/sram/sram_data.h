@@ -85,6 +85,55 @@ static_assert(sizeof(AudioFolder) == 4);
 static_assert(offsetof(AudioFolder, positionInFile) == 2);
 static_assert(sizeof(SramDataStruct) == 16660);
 
+// The check word after each copy of the record, and a copy as it lies on the chip.
+struct RecordCheckWord {
+  uint32_t sequence;  // one more with every write of the record
+  uint32_t crc;       // CRC-32 of the record and `sequence`
+};
+struct StoredRecord {
+  SramDataStruct record;
+  RecordCheckWord check;
+};
+static_assert(sizeof(StoredRecord) == 16668);
+static_assert(offsetof(StoredRecord, check) == sizeof(SramDataStruct));
+
+constexpr uint32_t SRAM_COPY_A = 0;       // the record's own place
+constexpr uint32_t SRAM_COPY_B = 0x8000;  // the second copy, in space nothing else uses
+constexpr uint32_t SRAM_SIZE = 0x20000;
+static_assert(SRAM_COPY_A + sizeof(StoredRecord) <= SRAM_COPY_B);
+static_assert(SRAM_COPY_B + sizeof(StoredRecord) <= SRAM_SIZE);
+
+// CRC-32 (the Ethernet polynomial, reflected, as zlib computes it); `crc` continues an earlier
+// part (0 to start).
+uint32_t crc32(const void* data, size_t length, uint32_t crc = 0);
+// The CRC a copy's check word must hold.
+uint32_t recordCrc(const SramDataStruct& record, uint32_t sequence);
+// Whether sequence number a was written after b (numbers wrap around).
+inline bool newerSequence(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 0; }
+
+// What a copy on the chip holds.
+struct CopyState {
+  bool versionKnown = false;  // its version word is one this firmware reads
+  bool complete = false;      // its check word matches: written whole by this firmware
+  uint32_t sequence = 0;      // its check word's sequence number, as found
+};
+CopyState describeCopy(const SramDataStruct& record, const RecordCheckWord& check);
+
+// Which copy the start-up load takes.
+enum class RecordSource : uint8_t {
+  None,         // neither holds a record: the defaults
+  CopyA,        // copy A, complete
+  CopyB,        // copy B, complete
+  CopyAUnsure,  // copy A by its version word alone: a chip written by older firmware
+};
+// The newest complete copy. A copy A without a matching check word is taken by its version word
+// when copy B is not complete either (a chip from before the second copy), or when copy A's
+// sequence number is still that of copy B: then both were last written whole together, and copy
+// A was written again since by firmware that writes the record alone (a write that is cut off
+// by the power never reaches the check word, which then still holds the sequence number before
+// the one of copy B).
+RecordSource chooseCopy(const CopyState& a, const CopyState& b);
+
 // Fields that checkRecord may have to repair.
 enum RecordField : uint32_t {
   FIELD_FOLDER_COUNT = 1u << 0,
@@ -121,13 +170,15 @@ uint32_t positionFromField(uint16_t field);
 
 class SramData {
  public:
-  // Sets up the chip's bus and loads the record; false (and the default record) when the chip
-  // holds none. `changed` is false afterwards unless the record had to be converted or
-  // repaired, which is then due to be written.
+  // Sets up the chip's bus and loads the record (the copy chooseCopy picks); false (and the
+  // default record) when the chip holds none. `changed` is false afterwards unless the record had
+  // to be converted or repaired, which is then due to be written.
   bool init();
-  void read();
-  // Writes the whole record if it is marked changed, then prints "w"; otherwise does nothing.
-  // Writers from several threads take turns.
+  // Loads the record; the copy it came from (RecordSource::None: the chip holds none, and
+  // `data` is whatever copy A held).
+  RecordSource read();
+  // Writes the whole record, both copies, if it is marked changed, then prints "w"; otherwise
+  // does nothing. Writers from several threads take turns.
   void write();
   void setChanged() { changed.store(true, std::memory_order_relaxed); }
   bool isChanged() const { return changed.load(std::memory_order_relaxed); }
@@ -148,8 +199,14 @@ class SramData {
  private:
   AudioFolder& slot();
 
+  void writeCopy(uint32_t address);
+
   std::atomic<bool> changed{true};
   SpiSram sram;
+  // The next write's sequence number, and whether it must store copy A first (copy A was found
+  // cut off, so copy B holds the only complete record until A is whole again).
+  uint32_t nextSequence = 1;
+  bool copyAFirst = false;
   std::atomic<uint8_t> currentAudioFolder{0};
   cpp_freertos::MutexStandard busLock;  // one transfer at a time
 };

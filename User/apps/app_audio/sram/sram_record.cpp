@@ -35,6 +35,59 @@ uint32_t positionFromField(uint16_t field) { return field * POSITION_UNIT; }
 
 namespace {
 
+// The CRC of every byte value, worked out when the firmware is compiled.
+struct CrcTable {
+  uint32_t entry[256];
+  constexpr CrcTable() : entry() {
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int bit = 0; bit < 8; ++bit) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      entry[n] = c;
+    }
+  }
+};
+constexpr CrcTable CRC_TABLE;
+
+}  // namespace
+
+uint32_t crc32(const void* data, size_t length, uint32_t crc) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  crc = ~crc;
+  for (size_t i = 0; i < length; ++i) crc = CRC_TABLE.entry[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+uint32_t recordCrc(const SramDataStruct& record, uint32_t sequence) {
+  const uint8_t seq[4] = {static_cast<uint8_t>(sequence), static_cast<uint8_t>(sequence >> 8),
+                          static_cast<uint8_t>(sequence >> 16),
+                          static_cast<uint8_t>(sequence >> 24)};
+  return crc32(seq, sizeof seq, crc32(&record, sizeof record));
+}
+
+CopyState describeCopy(const SramDataStruct& record, const RecordCheckWord& check) {
+  CopyState state;
+  state.versionKnown = record.versionOfConfiguation == SRAM_VERSION ||
+                       record.versionOfConfiguation == SRAM_VERSION_BYTE_POSITIONS;
+  state.complete = record.versionOfConfiguation == SRAM_VERSION &&
+                   check.crc == recordCrc(record, check.sequence);
+  state.sequence = check.sequence;
+  return state;
+}
+
+RecordSource chooseCopy(const CopyState& a, const CopyState& b) {
+  if (a.complete && b.complete) {
+    return newerSequence(b.sequence, a.sequence) ? RecordSource::CopyB : RecordSource::CopyA;
+  }
+  if (a.complete) return RecordSource::CopyA;
+  if (b.complete) {
+    return a.versionKnown && a.sequence == b.sequence ? RecordSource::CopyAUnsure
+                                                      : RecordSource::CopyB;
+  }
+  return a.versionKnown ? RecordSource::CopyAUnsure : RecordSource::None;
+}
+
+namespace {
+
 // Puts `field` back to `fallback` when it is above `max`; records the repair.
 template <class T>
 void limit(T& field, unsigned max, T fallback, uint32_t bit, RecordCheck& check) {

@@ -1,5 +1,6 @@
-// The overview screen's widgets, as the designer laid them out: the background and the
-// button back to the main screen.
+// The overview screen's widgets, as the designer laid them out: the background, the arrows
+// that page back and forward, the button back to the main screen and the six invisible
+// buttons that the view places over the root folders' pictures.
 #pragma once
 
 #include "gui/screenoverview_screen/ScreenOverviewPresenter.hpp"
@@ -15,10 +16,28 @@ class ScreenOverviewViewBase : public touchgfx::View<ScreenOverviewPresenter> {
   ~ScreenOverviewViewBase() override = default;
   void setupScreen() override {}
 
+  // The buttons' actions; the view gives each its meaning.
+  virtual void buttonForwardClicked() {}
+  virtual void buttonBackClicked() {}
+  virtual void buttonPressedFolder1() {}
+  virtual void buttonPressedFolder2() {}
+  virtual void buttonPressedFolder3() {}
+  virtual void buttonPressedFolder4() {}
+  virtual void buttonPressedFolder5() {}
+  virtual void buttonPressedFolded6() {}
+
  protected:
   touchgfx::Box box1;
   touchgfx::Image image1;
-  touchgfx::Button buttonMain;  // back to the main screen, the folder unchanged
+  touchgfx::Button buttonForward;  // the next page
+  touchgfx::Button buttonMain;     // back to the main screen, the folder unchanged
+  touchgfx::Button buttonFolder1;  // the pictures' buttons, all invisible (alpha 0)
+  touchgfx::Button buttonFolder2;
+  touchgfx::Button buttonBack;  // the previous page
+  touchgfx::Button buttonFolder3;
+  touchgfx::Button buttonFolder4;
+  touchgfx::Button buttonFolder5;
+  touchgfx::Button buttonFolder6;
 
  private:
   void buttonCallbackHandler(const touchgfx::AbstractButton& src);

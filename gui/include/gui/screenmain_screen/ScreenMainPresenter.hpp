@@ -1,6 +1,8 @@
 // The presenter of the main screen: between its view and the model.
 #pragma once
 
+#include <cstdint>
+
 #include "gui/model/ModelListener.hpp"
 #include "mvp/Presenter.hpp"
 
@@ -17,6 +19,17 @@ class ScreenMainPresenter : public touchgfx::Presenter, public ModelListener {
 
   // The view's requests to the model.
   void mainScreenInit();
+  void ordnerVor();
+  void ordnerZurueck();
+  void folderButton(uint8_t n);
+  void trackVor();
+  void trackZurueck();
+  void trackPause();
+
+  // The root folder shown: the arrows and shapes full or faded.
+  void newMainFolder(DirEntry& dirEntry, bool leftEnabled, bool rightEnabled) override;
+  // The core loaded the folder's picture into slot 0.
+  void forceTitlePictureUpdate() override;
 
   // The core's screen orders, all five followed.
   void forceScreenMain() override;

@@ -6,8 +6,11 @@
 #include <stdint.h>
 
 /* Asset tables are read in place from the quad-SPI flash: the generated tables name the
- * section they belong to (ExtFlashSection, FontFlashSection, TextFlashSection). */
-#define LOCATION_ATTRIBUTE(name) __attribute__((section(name))) __attribute__((aligned(4)))
+ * section they belong to (ExtFlashSection, FontFlashSection, TextFlashSection). They are
+ * aligned to 4 bytes, or to a pointer's size where that is more (a 64-bit host), so that the
+ * tables of pointers among them are never misaligned. */
+#define LOCATION_ATTRIBUTE(name) \
+  __attribute__((section(name))) __attribute__((aligned(sizeof(void*) > 4 ? sizeof(void*) : 4)))
 
 namespace touchgfx {
 

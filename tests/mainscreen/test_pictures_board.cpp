@@ -1,0 +1,49 @@
+// The folder pictures inside the firmware, on a fresh simulated board: the main screen entered
+// again and again while it is shown frees its picture's bitmap before it makes the next one,
+// so the bitmap cache (room for six) never runs full.
+#include <gtest/gtest.h>
+
+#include "bmp_files.h"
+#include "process.h"
+#include "screens_board.h"
+#include "stick.h"
+
+namespace screenstest {
+namespace {
+
+std::size_t count(const std::string& text, const std::string& needle) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+TEST(PicturesBoard, EnteringTheMainScreenAHundredTimesFreesEachPictureFirst) {
+  static const std::string stick = [] {
+    const std::string dir = proc::tempDir();
+    proc::writeFile(dir + "/a.bmp", bmpfiles::bmp24(128, 128, bmpfiles::pattern));
+    proc::writeFile(dir + "/stick.txt", "file \"A/title.bmp\" src=a.bmp\ndir \"A/F\"\n");
+    const auto r = proc::run(
+        {SHAPEPLAY_MKSTICK, "--manifest", dir + "/stick.txt", "--out", dir + "/stick.img"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return dir + "/stick.img";
+  }();
+  constexpr int kEntries = 100;
+  const auto r = runFirmware(
+      [] {
+        simusb::insert(stick);
+        for (int i = 0; i < kEntries; ++i) {
+          at(2 * simk::kS + i * 150 * simk::kMs, [] { sendPage(PageMain, 0); });
+        }
+      },
+      2 * simk::kS + kEntries * 150 * simk::kMs + simk::kS);
+  EXPECT_EQ(count(screens(r), "Main\n"), 1u + kEntries);
+  EXPECT_EQ(count(r.console, "allocation failed"), 0u);
+  EXPECT_GE(count(r.console, "image assigned\r\n"), 1u + kEntries);
+  EXPECT_EQ(count(r.console, "allocation success\r\n"), count(r.console, "image assigned\r\n"));
+}
+
+}  // namespace
+}  // namespace screenstest
