@@ -66,8 +66,12 @@ void attachI2cDevice(int bus, std::uint8_t address, I2cDevice* device) {
   }
 }
 
-I2cResult i2cMemWrite(int bus, std::uint8_t address, std::uint16_t reg, int regBytes,
-                      const std::uint8_t* data, std::size_t count) {
+namespace {
+
+// One memory transfer: the bus taken, the device at `address` found, the bus held for the
+// transfer's bits (`bytes` on the wire after the start and the address), then `access`.
+template <typename Access>
+I2cResult transfer(int bus, std::uint8_t address, simk::Time bytes, Access access) {
   Bus* b = busOf(bus);
   if (b == nullptr) return I2cResult::NoAnswer;
   if (!take(*b, bus, address)) return I2cResult::Busy;
@@ -77,28 +81,27 @@ I2cResult i2cMemWrite(int bus, std::uint8_t address, std::uint16_t reg, int regB
     b->busy = false;
     return I2cResult::NoAnswer;
   }
-  simk::busyWait((2 + 9 * (1 + static_cast<simk::Time>(regBytes) + count)) * kBitNs);
+  simk::busyWait((2 + 9 * bytes) * kBitNs);
   b->busy = false;
-  device->write(reg, data, count);
+  access(*device);
   return I2cResult::Ok;
+}
+
+}  // namespace
+
+I2cResult i2cMemWrite(int bus, std::uint8_t address, std::uint16_t reg, int regBytes,
+                      const std::uint8_t* data, std::size_t count) {
+  // The address, the register, the data.
+  return transfer(bus, address, 1 + static_cast<simk::Time>(regBytes) + count,
+                  [&](I2cDevice& d) { d.write(reg, data, count); });
 }
 
 I2cResult i2cMemRead(int bus, std::uint8_t address, std::uint16_t reg, int regBytes,
                      std::uint8_t* out, std::size_t count) {
   std::memset(out, 0xFF, count);
-  Bus* b = busOf(bus);
-  if (b == nullptr) return I2cResult::NoAnswer;
-  if (!take(*b, bus, address)) return I2cResult::Busy;
-  I2cDevice* device = deviceAt(*b, address);
-  if (device == nullptr) {
-    simk::busyWait(kUnansweredNs);
-    b->busy = false;
-    return I2cResult::NoAnswer;
-  }
-  simk::busyWait((2 + 9 * (2 + static_cast<simk::Time>(regBytes) + count)) * kBitNs);
-  b->busy = false;
-  device->read(reg, out, count);
-  return I2cResult::Ok;
+  // The address, the register, the address again after the repeated start, the data.
+  return transfer(bus, address, 2 + static_cast<simk::Time>(regBytes) + count,
+                  [&](I2cDevice& d) { d.read(reg, out, count); });
 }
 
 }  // namespace simhal

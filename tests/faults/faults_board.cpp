@@ -18,15 +18,6 @@
 namespace faulttest {
 namespace {
 
-std::string readAll(int fd) {
-  std::string out;
-  lseek(fd, 0, SEEK_SET);
-  char buf[65536];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  return out;
-}
-
 int sh(const std::string& cmd) { return std::system(cmd.c_str()); }
 
 uint32_t le(const std::string& b, size_t at, int bytes) {
@@ -106,9 +97,9 @@ BoardRun run(const std::string& script, const std::string& stickImage, const std
   });
   r.status = simrun::run(config);
   simsram::onWriteEnd({});
-  r.console = readAll(console);
-  r.trace = readAll(trace);
-  const std::string all = readAll(chips);
+  r.console = proc::readAll(console);
+  r.trace = proc::readAll(trace);
+  const std::string all = proc::readAll(chips);
   constexpr size_t kEntry = 24 + 2 * sizeof(StoredRecord);
   for (size_t at = 0; at + kEntry <= all.size(); at += kEntry) {
     ChipAfterWrite w;

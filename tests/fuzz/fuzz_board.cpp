@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "process.h"
 #include "runner.h"
 #include "scenario.h"
 #include "simkernel.h"
@@ -67,15 +68,6 @@ uint8_t* sharedCounters() {
   return shared;
 }
 
-std::string readAll(int fd) {
-  std::string out;
-  lseek(fd, 0, SEEK_SET);
-  char buf[65536];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -101,6 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __start___sancov_cntrs[i] |= shared[i];
   }
   check(status == 0);  // not a deadlock (3), a crash (4) or a sanitizer's report (1)
-  check(readAll(trace).find("\"ev\":\"halt\"") == std::string::npos);
+  check(proc::readAll(trace).find("\"ev\":\"halt\"") == std::string::npos);
   return 0;
 }

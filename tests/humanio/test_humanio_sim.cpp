@@ -33,12 +33,6 @@ long long timeOf(const std::string& trace, const std::string& needle, size_t fro
   return std::stoll(trace.substr(line == std::string::npos ? 5 : line + 6));
 }
 
-size_t count(const std::string& text, const std::string& needle) {
-  size_t n = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
-
 TEST(PowerCycle, ThePowerKeyEndsALifeAndPowerOnStartsTheNextWithTheSettingsKept) {
   const std::string dir = proc::tempDir();
   const SimRun r = sim(dir, {"--sram", dir + "/sram.bin"},
@@ -51,7 +45,7 @@ TEST(PowerCycle, ThePowerKeyEndsALifeAndPowerOnStartsTheNextWithTheSettingsKept)
                        "power on\n"
                        "wait 1s\n");
   ASSERT_EQ(r.o.status, 0) << r.o.err;
-  EXPECT_EQ(count(r.o.out, "Hello World"), 2u) << r.o.out;
+  EXPECT_EQ(proc::count(r.o.out, "Hello World"), 2u) << r.o.out;
   // The knob starts at the default volume 40 of the blank chip.
   EXPECT_NE(r.o.out.find("Vol: 5\n"), std::string::npos);
   // The first life found a blank chip, the second the record the power-off wrote.
@@ -98,8 +92,8 @@ TEST(PowerCycle, ControlsHeldThroughAPowerCycleAreThereAtTheNextStart) {
   ASSERT_EQ(r.o.status, 0) << r.o.err;
   // One switch-off only: the parents' key held at power-on asks for the parents' screen
   // instead.
-  EXPECT_EQ(count(r.o.out, "power off"), 1u) << r.o.out;
-  EXPECT_EQ(count(r.o.out, "Hello World"), 2u);
+  EXPECT_EQ(proc::count(r.o.out, "power off"), 1u) << r.o.out;
+  EXPECT_EQ(proc::count(r.o.out, "Hello World"), 2u);
 }
 
 }  // namespace

@@ -114,25 +114,6 @@ std::string consoleLines(const std::string& console, const std::string& needle) 
   return out;
 }
 
-std::size_t count(const std::string& text, const std::string& needle) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + 1)) {
-    ++n;
-  }
-  return n;
-}
-
-std::string screensOf(const std::string& trace) {
-  std::string names;
-  const std::regex screen(R"re("ev":"screen","name":"([A-Za-z]+)")re");
-  for (auto it = std::sregex_iterator(trace.begin(), trace.end(), screen);
-       it != std::sregex_iterator(); ++it) {
-    names += (*it)[1].str() + " ";
-  }
-  return names;
-}
-
 // Whether the frame at (fx, fy) shows the w x h picture `colour` in its middle, turned a
 // quarter turn counter-clockwise: picture pixel (u, v) at (fx + v + oy, fy + 127 - u - ox),
 // (ox, oy) being where the picture sits in the 128 x 128 frame.
@@ -223,7 +204,7 @@ TEST(MainScreen, EveryShapePlaysItsPlaybackFolder) {
     expected += line;
   }
   EXPECT_EQ(consoleLines(r.console, "playbackFolderName"), expected);
-  EXPECT_EQ(count(r.trace, R"("ev":"audio","state":"start")"), 16u);
+  EXPECT_EQ(proc::count(r.trace, R"("ev":"audio","state":"start")"), 16u);
 }
 
 // ---- the folder pictures
@@ -309,10 +290,10 @@ TEST(FolderPictures, ShowTurnedAQuarterTurnOnBothScreensOrNotAtAll) {
 
   // The 200 x 100 picture is refused on both screens and said so; the 66,000 bytes are too
   // many for the main screen alone, which says no more than that it looked.
-  EXPECT_EQ(count(r.console, "wrong picture size\r\n"), 2u);
+  EXPECT_EQ(proc::count(r.console, "wrong picture size\r\n"), 2u);
   // P1 twice (after the mount, and again when the main screen asks for its folder), P2 and P3
   // on the main screen; four pictures on the overview.
-  EXPECT_EQ(count(r.console, "image assigned\r\n"), 2u + 2u + 4u);
+  EXPECT_EQ(proc::count(r.console, "image assigned\r\n"), 2u + 2u + 4u);
   std::string sizes;
   for (const auto& [name, bytes] : files) {
     sizes += "Display picture size: " + std::to_string(bytes.size()) + "\n";
@@ -365,7 +346,7 @@ TEST(Overview, PagesWithoutWrapAroundAndChoosesAFolderByItsPicture) {
   const Picture back = r.shot("back");
   for (int s = 0; s < 6; ++s)
     EXPECT_TRUE(shows(back, {kSlotX[s], kSlotY[s], 128, 128}, colours[s]));
-  EXPECT_EQ(screensOf(r.trace),
+  EXPECT_EQ(proc::screensOf(r.trace),
             "UsbWeg UsbWeg UsbDa UsbDa Main Overview Main Overview Main Overview ");
   EXPECT_EQ(consoleLines(r.console, "OverviewPage"),
             "OverviewPage: 0\nOverviewPage: 1\nOverviewPage: 1\nOverviewPage: 1\n"
@@ -386,7 +367,7 @@ TEST(DemoTour, TheChildsTouchesChooseTheFolders) {
             "playbackFolderName: 0:\\Animals\\Folder 1\n"
             "playbackFolderName: 0:\\Music\\Folder 2\n"
             "playbackFolderName: 0:\\Songs\\Folder 1\n");
-  EXPECT_NE(screensOf(proc::readFile(dir + "/trace.jsonl")).find("Main Overview Main "),
+  EXPECT_NE(proc::screensOf(proc::readFile(dir + "/trace.jsonl")).find("Main Overview Main "),
             std::string::npos);
 }
 

@@ -11,15 +11,6 @@
 namespace screenstest {
 namespace {
 
-std::size_t count(const std::string& text, const std::string& needle) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + 1)) {
-    ++n;
-  }
-  return n;
-}
-
 TEST(PicturesBoard, EnteringTheMainScreenAHundredTimesFreesEachPictureFirst) {
   static const std::string stick = [] {
     const std::string dir = proc::tempDir();
@@ -39,10 +30,11 @@ TEST(PicturesBoard, EnteringTheMainScreenAHundredTimesFreesEachPictureFirst) {
         }
       },
       2 * simk::kS + kEntries * 150 * simk::kMs + simk::kS);
-  EXPECT_EQ(count(screens(r), "Main\n"), 1u + kEntries);
-  EXPECT_EQ(count(r.console, "allocation failed"), 0u);
-  EXPECT_GE(count(r.console, "image assigned\r\n"), 1u + kEntries);
-  EXPECT_EQ(count(r.console, "allocation success\r\n"), count(r.console, "image assigned\r\n"));
+  EXPECT_EQ(proc::count(screens(r), "Main\n"), 1u + kEntries);
+  EXPECT_EQ(proc::count(r.console, "allocation failed"), 0u);
+  EXPECT_GE(proc::count(r.console, "image assigned\r\n"), 1u + kEntries);
+  EXPECT_EQ(proc::count(r.console, "allocation success\r\n"),
+            proc::count(r.console, "image assigned\r\n"));
 }
 
 }  // namespace

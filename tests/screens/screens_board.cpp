@@ -10,6 +10,7 @@
 #include "gui/common/FrontendHeap.hpp"
 #include "panel.h"
 #include "process.h"
+#include "scenario.h"
 #include "simgfx.h"
 #include "touch_panel.h"
 
@@ -20,20 +21,6 @@ namespace {
 
 using boardtest::note;
 
-const char* const kButtonNames[] = {"BTN_Other",
-                                    "BTN_PlayPause",
-                                    "BTN_Forward",
-                                    "BTN_Rewind",
-                                    "BTN_Parent",
-                                    "BTN_Folder_Forward",
-                                    "BTN_Folder_Rewind",
-                                    "BTN_Folder_Refresh",
-                                    "BTN_PlaybackFolder",
-                                    "BTN_Overview_Refresh",
-                                    "BTN_Overview_Back",
-                                    "BTN_Overview_Forward",
-                                    "BTN_ParentSettingsChanged"};
-
 // The user-request queue with every request noted as it is sent (a full queue drops it, as
 // the real one does: "dropped" is noted then).
 class RecordingQueue : public cpp_freertos::Queue {
@@ -42,7 +29,8 @@ class RecordingQueue : public cpp_freertos::Queue {
   bool Enqueue(void* item, TickType_t timeout) override {
     const bool sent = Queue::Enqueue(item, timeout);
     const auto& e = *static_cast<const ModelUserEvent*>(item);
-    const char* name = e.button < 13 ? kButtonNames[e.button] : "BTN_?";
+    const char* name = simscn::buttonName(e.button);
+    if (name == nullptr) name = "BTN_?";
     std::string settings;
     if (e.button == BTN_ParentSettingsChanged)
       settings = " " + parentSettingsText(e.parentSettings);

@@ -102,20 +102,10 @@ const Tour& tour() {
   return t;
 }
 
-std::string screensOf(const std::string& trace) {
-  std::string names;
-  const std::regex screen(R"re("ev":"screen","name":"([A-Za-z]+)")re");
-  for (auto it = std::sregex_iterator(trace.begin(), trace.end(), screen);
-       it != std::sregex_iterator(); ++it) {
-    names += (*it)[1].str() + " ";
-  }
-  return names;
-}
-
 TEST(Screens, ThePlayersScreensComeInTheirOrder) {
   const Tour& t = tour();
   ASSERT_EQ(t.run.o.status, 0) << t.run.o.err;
-  EXPECT_EQ(screensOf(t.run.trace),
+  EXPECT_EQ(proc::screensOf(t.run.trace),
             "UsbWeg UsbWeg UsbDa UsbDa Main Eltern About Eltern Main PowerOff ");
 }
 
@@ -198,7 +188,7 @@ TEST(Screens, TheParentsScreensMatchTheirReferencesAndResumeOutlastsAPowerCycle)
       "key parents tap\nwait 1s\nscreenshot after-power-on.png\n",
       true, {"--sram", sram});
   ASSERT_EQ(r.o.status, 0) << r.o.err;
-  EXPECT_EQ(screensOf(r.trace),
+  EXPECT_EQ(proc::screensOf(r.trace),
             "UsbWeg UsbWeg UsbDa UsbDa Main Eltern Eltern EQ Eltern "
             "UsbWeg UsbWeg UsbDa UsbDa Main Eltern Eltern ");
   const pictures::Picture eltern = shot(r, "eltern");

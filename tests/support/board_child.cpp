@@ -9,6 +9,7 @@
 
 #include "FreeRTOS.h"
 #include "console.h"
+#include "process.h"
 #include "sim_stdio.h"
 #include "simhal.h"
 #include "task.h"
@@ -19,15 +20,6 @@ namespace boardtest {
 namespace {
 
 int notesFd = -1;
-
-std::string readAll(int fd) {
-  std::string out;
-  lseek(fd, 0, SEEK_SET);
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  return out;
-}
 
 simk::Periodic& tickSource() {
   static simk::Periodic p;
@@ -78,9 +70,9 @@ Result run(const std::function<void()>& setup, const Options& options) {
   while (waitpid(pid, &wstatus, 0) < 0) {
   }
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.notes = readAll(notes);
-  r.console = readAll(console);
-  r.trace = readAll(trace);
+  r.notes = proc::readAll(notes);
+  r.console = proc::readAll(console);
+  r.trace = proc::readAll(trace);
   close(notes);
   close(console);
   close(trace);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -101,6 +102,34 @@ std::string tempDir() {
   }
   tempDirs().dirs.emplace_back(name);
   return name;
+}
+
+std::string readAll(int fd) {
+  std::string out;
+  lseek(fd, 0, SEEK_SET);
+  char buf[65536];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  return out;
+}
+
+std::size_t count(const std::string& text, const std::string& needle) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+std::string screensOf(const std::string& trace) {
+  std::string names;
+  const std::regex screen(R"re("ev":"screen","name":"([A-Za-z]+)")re");
+  for (auto it = std::sregex_iterator(trace.begin(), trace.end(), screen);
+       it != std::sregex_iterator(); ++it) {
+    names += (*it)[1].str() + " ";
+  }
+  return names;
 }
 
 }  // namespace proc

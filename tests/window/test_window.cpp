@@ -149,15 +149,6 @@ void click(const Placed& w, int x, int y, const std::string& button = "1") {
 
 void closeWindow(const Placed& w) { ASSERT_TRUE(askWindowToClose(std::stoul(w.id))); }
 
-std::size_t count(const std::string& text, const std::string& needle) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + 1)) {
-    ++n;
-  }
-  return n;
-}
-
 const simwin::Layout kLayout = simwin::Layout::make(2);
 
 // The window opens with the device; the panel shows what a headless run's screenshot shows
@@ -216,10 +207,10 @@ TEST(Window, ShowsTheDeviceAndTakesAPersonsClicksWheelAndClose) {
   EXPECT_NE(run({"/usr/bin/xdotool", "search", "--name", "^shapeplay$"}), "");
   click(w, kLayout.powerKey.midX(), kLayout.powerKey.midY());
   const auto end = Clock::now() + std::chrono::seconds(5);
-  while (count(sim.out(), "Init done") < 2 && Clock::now() < end) {
+  while (proc::count(sim.out(), "Init done") < 2 && Clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  EXPECT_EQ(count(sim.out(), "Init done"), 2U) << sim.out();
+  EXPECT_EQ(proc::count(sim.out(), "Init done"), 2U) << sim.out();
 
   closeWindow(w);
   EXPECT_EQ(sim.finish(10), 0) << sim.err();
@@ -276,7 +267,7 @@ TEST(Window, ADroppedFolderBecomesAStickAndAFolderThatCannotGivesAMessage) {
     drop(dir + "/" + bad);
     ++messages;
     const auto end = Clock::now() + std::chrono::seconds(10);
-    while (count(sim.err(), "shapeplay-sim: window: Cannot make a stick of") < messages &&
+    while (proc::count(sim.err(), "shapeplay-sim: window: Cannot make a stick of") < messages &&
            Clock::now() < end) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -293,8 +284,8 @@ TEST(Window, ADroppedFolderBecomesAStickAndAFolderThatCannotGivesAMessage) {
   closeWindow(w);
   EXPECT_EQ(sim.finish(10), 0) << sim.err();
   const std::string trace = proc::readFile(dir + "/trace.jsonl");
-  EXPECT_EQ(count(trace, R"("ev":"stick")"), 1U) << "only the music folder's stick went in";
-  EXPECT_EQ(count(trace, R"("ev":"window","input":"insert )"), 1U);
+  EXPECT_EQ(proc::count(trace, R"("ev":"stick")"), 1U) << "only the music folder's stick went in";
+  EXPECT_EQ(proc::count(trace, R"("ev":"window","input":"insert )"), 1U);
   EXPECT_NE(trace.find(R"("ev":"audio","state":"start")"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
