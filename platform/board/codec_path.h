@@ -53,10 +53,17 @@ void codecWillChange();
 // What the speaker path does to one stereo frame with the codec's current registers, at
 // `rate` (the state of the equaliser filters is kept between calls).
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate);
-// The same on `count` frames at once (left, right interleaved, in place), as the speaker's
-// signal is worked out, with filter state of its own.
-void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate);
+// The speaker's signal (not rounded) of `count` frames (left, right interleaved) into `out`,
+// worked out on the whole block with filter state of its own, or (`oneByOne`) one frame after
+// the other with the state processForTest() keeps.
+void processBlockForTest(const std::int16_t* lr, double* out, std::size_t count, std::uint32_t rate,
+                         bool oneByOne = false);
 // Frames the SAI has sent since power-on.
 std::uint64_t framesSentTotal();
+// Whether the speaker's path (here and in the simulator's resampling) uses the processor's
+// 256-bit vectors (AVX), where it has them; useWideVectors(false) keeps it to what every
+// x86-64 processor has. The sound is the same either way.
+bool wideVectors();
+void useWideVectors(bool allowed);
 
 }  // namespace simaudio
