@@ -486,16 +486,20 @@ class Playback : public simhal::SaiReceiver {
   void frames(const std::int16_t* lr, std::size_t count) override {
     simruntime::HostScope host;
     sent += count;
-    bool speaker = false;
+    Listener* first = nullptr;  // the first listener that wants the speaker's signal
     for (Listener* l : listeners) {
       l->sent(lr, count);
-      speaker = speaker || l->wantsSpeaker();
+      if (first == nullptr && l->wantsSpeaker()) first = l;
     }
-    if (!speaker) return;
-    signal.resize(2 * count);
-    dsp.process(lr, signal.data(), count, rate);
+    if (first == nullptr) return;
+    double* out = first->speakerRoom(count);
+    if (out == nullptr) {
+      signal.resize(2 * count);
+      out = signal.data();
+    }
+    dsp.process(lr, out, count, rate);
     for (Listener* l : listeners) {
-      if (l->wantsSpeaker()) l->played(signal.data(), count);
+      if (l->wantsSpeaker()) l->played(out, count);
     }
   }
   void linkStop() override {

@@ -23,6 +23,13 @@ class Listener {
   virtual void sent(const std::int16_t* lr, std::size_t count) = 0;
   // Whether the speaker's signal is wanted (it costs the path's work).
   virtual bool wantsSpeaker() const = 0;
+  // Where the path may work out the speaker's signal for the next `count` frames (the first
+  // listener that wants it is asked), or null (the path's own buffer). played() then gets that
+  // very place.
+  virtual double* speakerRoom(std::size_t count) {
+    (void)count;
+    return nullptr;
+  }
   // The speaker's signal for the next `count` frames sent (left, right interleaved), in 16-bit
   // full scale, clipped, not rounded.
   virtual void played(const double* lr, std::size_t count) = 0;

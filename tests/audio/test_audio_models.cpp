@@ -436,7 +436,7 @@ TEST(Speaker, TheFileIsTheSameWithAndWithoutAvx) {
     for (const bool wide : {true, false}) {
       static bool useWide;
       useWide = wide;
-      const Files files{dir() + "/wide" + std::to_string(wide) + ".wav", ""};
+      const Files files{dir() + "/" + std::to_string(rate) + (wide ? "wide" : "") + ".wav", ""};
       onBoard(
           rate,
           [] {
