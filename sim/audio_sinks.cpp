@@ -221,31 +221,43 @@ __attribute__((target("avx"))) std::size_t cubicRun(const double* frames, std::i
                                                     std::int16_t* o) {
   const __m256d lowest = _mm256_set1_pd(static_cast<double>(base + 1));  // frame i - 1 there
   const double highest = static_cast<double>(last - 2);                  // frame i + 2 there
-  std::size_t j = 0;
+  // In rounds: first where the next outputs lie, then the outputs themselves (two short loops
+  // keep more outputs in flight in the processor than one long one).
+  constexpr std::size_t kRound = 64;  // outputs a round
+  alignas(32) double fraction[kRound];
+  alignas(16) std::int32_t first[kRound];  // where each output's four frames start
   // The output numbers, counted up: exact.
   __m256d k = _mm256_add_pd(_mm256_set1_pd(kd), _mm256_set_pd(3, 2, 1, 0));
-  for (; j + 4 <= most; j += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4.0))) {
-    const __m256d p = _mm256_mul_pd(
-        _mm256_sub_pd(_mm256_div_pd(k, _mm256_set1_pd(kSpeakerRate)), _mm256_set1_pd(start)),
-        _mm256_set1_pd(rate));
-    const __m256d i = _mm256_round_pd(p, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    // Positions grow with j: the first and the last tell whether all four have their frames.
-    const __m128d high = _mm256_extractf128_pd(i, 1);
-    if (_mm256_cvtsd_f64(_mm256_sub_pd(i, lowest)) < 0 ||
-        _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) > highest) {
-      break;
+  std::size_t j = 0;
+  for (;;) {
+    std::size_t m = 0;
+    for (; m < kRound && j + m + 4 <= most; m += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4.0))) {
+      const __m256d p = _mm256_mul_pd(
+          _mm256_sub_pd(_mm256_div_pd(k, _mm256_set1_pd(kSpeakerRate)), _mm256_set1_pd(start)),
+          _mm256_set1_pd(rate));
+      const __m256d i = _mm256_round_pd(p, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+      // Positions grow: the first and the last of the four tell whether all have their frames.
+      const __m128d high = _mm256_extractf128_pd(i, 1);
+      if (_mm256_cvtsd_f64(_mm256_sub_pd(i, lowest)) < 0 ||
+          _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) > highest) {
+        break;
+      }
+      _mm256_store_pd(fraction + m, _mm256_sub_pd(p, i));  // exact
+      _mm_store_si128(reinterpret_cast<__m128i*>(first + m),
+                      _mm_slli_epi32(_mm256_cvttpd_epi32(_mm256_sub_pd(i, lowest)), 1));
     }
-    const __m256d t = _mm256_sub_pd(p, i);  // exact
-    // Where each output's four frames start, counted from `frames`.
-    const __m128i first = _mm_slli_epi32(_mm256_cvttpd_epi32(_mm256_sub_pd(i, lowest)), 1);
-    const double* f = frames;
-    const __m128i a = twoOutputs(f + _mm_cvtsi128_si32(first), f + _mm_extract_epi32(first, 1),
-                                 _mm256_permute_pd(_mm256_permute2f128_pd(t, t, 0x00), 0xC));
-    const __m128i b = twoOutputs(f + _mm_extract_epi32(first, 2), f + _mm_extract_epi32(first, 3),
-                                 _mm256_permute_pd(_mm256_permute2f128_pd(t, t, 0x11), 0xC));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * j), _mm_packus_epi32(a, b));
+    for (std::size_t q = 0; q < m; q += 4) {
+      const __m256d t = _mm256_load_pd(fraction + q);
+      const std::int32_t* f = first + q;
+      const __m128i a = twoOutputs(frames + f[0], frames + f[1],
+                                   _mm256_permute_pd(_mm256_permute2f128_pd(t, t, 0x00), 0xC));
+      const __m128i b = twoOutputs(frames + f[2], frames + f[3],
+                                   _mm256_permute_pd(_mm256_permute2f128_pd(t, t, 0x11), 0xC));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * (j + q)), _mm_packus_epi32(a, b));
+    }
+    j += m;
+    if (m < kRound) return j;
   }
-  return j;
 }
 
 // The same at 48 kHz, where each output takes the frame nearest its position (rounded half
@@ -256,30 +268,38 @@ __attribute__((target("avx"))) std::size_t nearestRun(const double* frames, std:
                                                       std::int16_t* o) {
   const __m256d lowest = _mm256_set1_pd(static_cast<double>(base));
   const double highest = static_cast<double>(last);
-  std::size_t j = 0;
+  constexpr std::size_t kRound = 64;
+  alignas(16) std::int32_t at[kRound];  // where each output's frame is
   __m256d k = _mm256_add_pd(_mm256_set1_pd(kd), _mm256_set_pd(3, 2, 1, 0));
-  for (; j + 4 <= most; j += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4.0))) {
-    const __m256d p = _mm256_mul_pd(
-        _mm256_sub_pd(_mm256_div_pd(k, _mm256_set1_pd(kSpeakerRate)), _mm256_set1_pd(start)),
-        _mm256_set1_pd(rate));
-    const __m256d i = _mm256_round_pd(_mm256_add_pd(p, _mm256_set1_pd(0.5)),
-                                      _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    // The first and the last tell whether all four frames are there (and, as produce() asks,
-    // the last position is not beyond the last frame).
-    const __m128d high = _mm256_extractf128_pd(i, 1), highP = _mm256_extractf128_pd(p, 1);
-    if (_mm256_cvtsd_f64(_mm256_sub_pd(i, lowest)) < 0 ||
-        _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) > highest ||
-        _mm_cvtsd_f64(_mm_unpackhi_pd(highP, highP)) > highest) {
-      break;
+  std::size_t j = 0;
+  for (;;) {
+    std::size_t m = 0;
+    for (; m < kRound && j + m + 4 <= most; m += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4.0))) {
+      const __m256d p = _mm256_mul_pd(
+          _mm256_sub_pd(_mm256_div_pd(k, _mm256_set1_pd(kSpeakerRate)), _mm256_set1_pd(start)),
+          _mm256_set1_pd(rate));
+      const __m256d i = _mm256_round_pd(_mm256_add_pd(p, _mm256_set1_pd(0.5)),
+                                        _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+      // The first and the last tell whether all four frames are there (and, as produce()
+      // asks, the last position is not beyond the last frame).
+      const __m128d high = _mm256_extractf128_pd(i, 1), highP = _mm256_extractf128_pd(p, 1);
+      if (_mm256_cvtsd_f64(_mm256_sub_pd(i, lowest)) < 0 ||
+          _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) > highest ||
+          _mm_cvtsd_f64(_mm_unpackhi_pd(highP, highP)) > highest) {
+        break;
+      }
+      _mm_store_si128(reinterpret_cast<__m128i*>(at + m),
+                      _mm_slli_epi32(_mm256_cvttpd_epi32(_mm256_sub_pd(i, lowest)), 1));
     }
-    const __m128i at = _mm_slli_epi32(_mm256_cvttpd_epi32(_mm256_sub_pd(i, lowest)), 1);
-    const __m128i a =
-        toSamples(frame(frames + _mm_cvtsi128_si32(at), frames + _mm_extract_epi32(at, 1)));
-    const __m128i b =
-        toSamples(frame(frames + _mm_extract_epi32(at, 2), frames + _mm_extract_epi32(at, 3)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * j), _mm_packus_epi32(a, b));
+    for (std::size_t q = 0; q < m; q += 4) {
+      const std::int32_t* f = at + q;
+      const __m128i a = toSamples(frame(frames + f[0], frames + f[1]));
+      const __m128i b = toSamples(frame(frames + f[2], frames + f[3]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * (j + q)), _mm_packus_epi32(a, b));
+    }
+    j += m;
+    if (m < kRound) return j;
   }
-  return j;
 }
 #endif
 
