@@ -44,7 +44,7 @@ namespace simaudio {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 44;
-constexpr std::size_t kFlushBytes = 1 << 16;
+constexpr std::size_t kFlushBytes = 1 << 18;  // one write for about 1.4 s of the speaker's sound
 
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
