@@ -17,6 +17,7 @@
 #include "codec.h"
 #include "codec_path.h"
 #include "process.h"
+#include "simcache.h"
 #include "stm32746g_discovery_audio.h"
 #include "task.h"
 
@@ -203,6 +204,42 @@ TEST(SaiDma, AHalfWrittenAfterItsCleanIsReportedAndPlaysWhatMemoryHeld) {
   EXPECT_EQ(s[2 * (2304 + 576)], 576);
   EXPECT_EQ(s[2 * (2304 + 1151)], 1151);
   EXPECT_EQ(s[2 * (3 * 1152)], 9) << "the fourth half was cleaned";
+}
+
+// The data cache as a DMA sees it, over a buffer that spans pages: a line written after its
+// clean reads as cleaned, an invalidated line as never cleaned, and after a clean of the whole
+// cache nothing is stale.
+TEST(DataCache, LinesAcrossPagesInvalidateAndTheWholeClean) {
+  const auto r = boardtest::run([] {
+    SCB_EnableDCache();
+    static std::uint8_t memory[3 * 4096 + 64] __attribute__((aligned(32)));
+    std::uint8_t* at = memory + 4096 - 100;  // a page's last lines, the next page, more
+    const std::size_t bytes = 4096 + 200;
+    std::vector<std::uint8_t> read(bytes);
+    std::string out;
+    // Lines stale, and what the DMA reads at two places.
+    auto dma = [&](const char* what) {
+      const std::size_t stale = simcache::dmaRead(at, bytes, read.data());
+      out += std::string(what) + " " + std::to_string(stale) + " (" + std::to_string(read[0]) +
+             "," + std::to_string(read[4096]) + ") ";
+    };
+    at[0] = 1;
+    dma("never cleaned");
+    SCB_CleanDCache_by_Addr(reinterpret_cast<uint32_t*>(at), static_cast<int32_t>(bytes));
+    dma("cleaned");
+    at[0] = 9;     // in the first page
+    at[4096] = 7;  // in the second
+    dma("two written");
+    SCB_InvalidateDCache_by_Addr(reinterpret_cast<uint32_t*>(at + 1000), 64);  // three lines
+    dma("invalidated");
+    SCB_CleanDCache();
+    dma("all cleaned");
+    note(out);
+    simk::endRun(0, "");
+  });
+  EXPECT_EQ(r.notes,
+            "never cleaned 136 (1,0) cleaned 0 (1,0) two written 2 (1,0) invalidated 5 (1,0) "
+            "all cleaned 0 (9,7) \n");
 }
 
 TEST(SaiDma, FourSlotFramesPlaySlotsZeroAndTwo) {
