@@ -51,21 +51,22 @@ Cache& cache() {
 
 std::uintptr_t lineOf(std::uintptr_t a) { return a & ~static_cast<std::uintptr_t>(kLineBytes - 1); }
 
-// The page of `line` (made when `make`; else null when the model keeps no line there).
-Page* pageOf(std::uintptr_t line, bool make) {
-  Cache& c = cache();
-  const std::uintptr_t address = line & ~(kPageBytes - 1);
-  if (address == c.lastAddress) return c.last;
+// The page at `address` (made when `make`; else null when the model keeps no line there).
+Page* findPage(Cache& c, std::uintptr_t address, bool make) {
   const auto it = c.pages.find(address);
   Page* page = it == c.pages.end() ? nullptr : it->second.get();
-  if (page == nullptr && make) {
-    page = (c.pages[address] = std::make_unique<Page>()).get();
-  }
+  if (page == nullptr && make) page = (c.pages[address] = std::make_unique<Page>()).get();
   if (page != nullptr) {
     c.lastAddress = address;
     c.last = page;
   }
   return page;
+}
+
+// The page of `line`: most often the one looked up last.
+inline Page* pageOf(Cache& c, std::uintptr_t line, bool make) {
+  const std::uintptr_t address = line & ~(kPageBytes - 1);
+  return address == c.lastAddress ? c.last : findPage(c, address, make);
 }
 
 std::size_t indexOf(std::uintptr_t line) { return (line % kPageBytes) / kLineBytes; }
@@ -75,8 +76,9 @@ void clean(const void* address, std::int32_t bytes) {
   simruntime::HostScope host;  // the model's memory, not the firmware's
   const auto start = reinterpret_cast<std::uintptr_t>(address);
   const std::uintptr_t end = start + static_cast<std::uintptr_t>(bytes);
+  Cache& c = cache();
   for (std::uintptr_t line = lineOf(start); line < end; line += kLineBytes) {
-    Page& page = *pageOf(line, true);
+    Page& page = *pageOf(c, line, true);
     const std::size_t i = indexOf(line);
     std::memcpy(page.copy[i].data(), reinterpret_cast<const void*>(line), kLineBytes);
     page.kept.set(i);
@@ -101,11 +103,12 @@ std::size_t dmaRead(const void* address, std::size_t bytes, void* out) {
   if (!dataCacheOn() || bytes == 0) return 0;
   std::size_t stale = 0;
   const std::uintptr_t end = start + bytes;
+  Cache& c = cache();
   for (std::uintptr_t line = lineOf(start); line < end; line += kLineBytes) {
-    const Page* page = pageOf(line, false);
+    const Page* page = pageOf(c, line, false);
     const std::size_t i = indexOf(line);
     if (page == nullptr || !page->kept[i]) {
-      if (!cache().allCleaned) ++stale;
+      if (!c.allCleaned) ++stale;
       continue;
     }
     // The part of this line inside the range.
@@ -143,7 +146,7 @@ void SCB_InvalidateDCache_by_Addr(uint32_t* addr, int32_t dsize) {
   const auto start = reinterpret_cast<std::uintptr_t>(addr);
   const std::uintptr_t end = start + static_cast<std::uintptr_t>(dsize);
   for (std::uintptr_t line = simcache::lineOf(start); line < end; line += simcache::kLineBytes) {
-    simcache::Page* page = simcache::pageOf(line, false);
+    simcache::Page* page = simcache::pageOf(simcache::cache(), line, false);
     if (page != nullptr) page->kept.reset(simcache::indexOf(line));
   }
 }
