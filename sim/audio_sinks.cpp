@@ -12,7 +12,12 @@
 //     unchanged. Output frame k plays at virtual time k / 48000 s since the first power-on.
 // The files are appended to by every life of the board (each a process of its own); the
 // simulator finalises the headers when the run ends.
-#include "audio_sinks.h"
+// The processor's vector intrinsics come before the board's headers, whose register macros
+// would clash with names inside them.
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SHAPEPLAY_WIDE_RESAMPLER 1
+#endif
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,9 +28,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
-#if defined(__SSE2__)
+#include "audio_sinks.h"
+
+#if defined(__SSE2__) && !SHAPEPLAY_WIDE_RESAMPLER
 #include <emmintrin.h>
 #endif
 
@@ -36,7 +44,7 @@ namespace simaudio {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 44;
-constexpr std::size_t kFlushBytes = 1 << 16;
+constexpr std::size_t kFlushBytes = 1 << 18;  // one write for about 1.4 s of the speaker's sound
 
 double clip16(double v) { return v > 32767.0 ? 32767.0 : (v < -32768.0 ? -32768.0 : v); }
 
@@ -121,12 +129,9 @@ inline Pair cubic(Pair y0, Pair y1, Pair y2, Pair y3, Pair t) {
 
 // `count` outputs of the resampling whose four input frames all lie in `frames`: output j
 // lies between frames index[j] and index[j] + 1 (counted from `base`, the first frame there)
-// at fraction[j]; its left and right go to o[2 * j] and o[2 * j + 1]. Built twice: with AVX2
-// two outputs share each operation (on each value exactly the operation one alone would get),
-// and for every x86-64 processor.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+// at fraction[j]; its left and right go to o[2 * j] and o[2 * j + 1]. Two outputs share each
+// operation (on each value exactly the operation one alone would get). The path of processors
+// without AVX (cubicRun() below serves the others).
 void cubicOutputs(const double* frames, std::int64_t base, const std::int64_t* index,
                   const double* fraction, std::size_t count, std::int16_t* o) {
   using Quad = double __attribute__((vector_size(32)));
@@ -168,6 +173,167 @@ void cubicOutputs(const double* frames, std::int64_t base, const std::int64_t* i
   }
 }
 
+#if SHAPEPLAY_WIDE_RESAMPLER
+// A frame from a and one from b, side by side.
+__attribute__((target("avx"), always_inline)) inline __m256d frame(const double* a,
+                                                                   const double* b) {
+  return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(a)), _mm_loadu_pd(b), 1);
+}
+
+// The samples of four values (toSample() on each): clipped (a NaN passes: max and min give
+// their second operand then), truncated, one up or down by the exact fraction (twice the
+// fraction, truncated, is 1 from 0.5 on and -1 from -0.5 down), the low 16 bits of each 32-bit
+// lane.
+__attribute__((target("avx"), always_inline)) inline __m128i toSamples(__m256d v) {
+  const __m256d x =
+      _mm256_min_pd(_mm256_set1_pd(32767.0), _mm256_max_pd(_mm256_set1_pd(-32768.0), v));
+  const __m256d whole = _mm256_round_pd(x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  const __m256d fraction = _mm256_sub_pd(x, whole);
+  const __m256d away =
+      _mm256_round_pd(_mm256_add_pd(fraction, fraction), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  return _mm_and_si128(_mm256_cvttpd_epi32(_mm256_add_pd(whole, away)), _mm_set1_epi32(0xFFFF));
+}
+
+// Two outputs of the resampling with AVX: their four input frames from a and from b, at
+// fractions {ta, ta, tb, tb}; their samples in the low 16 bits of each 32-bit lane. Every value
+// gets exactly the operations, in the order, that cubic() and toSample() give it: no fused
+// multiply-adds (AVX only).
+__attribute__((target("avx"), always_inline)) inline __m128i twoOutputs(const double* a,
+                                                                        const double* b,
+                                                                        __m256d t) {
+  using Quad = double __attribute__((vector_size(32)));
+  const Quad y0 = frame(a, b), y1 = frame(a + 2, b + 2), y2 = frame(a + 4, b + 4),
+             y3 = frame(a + 6, b + 6), tt = t;
+  const __m256d v =
+      y1 +
+      0.5 * tt * (y2 - y0 + tt * (2 * y0 - 5 * y1 + 4 * y2 - y3 + tt * (3 * (y1 - y2) + y3 - y0)));
+  return toSamples(v);
+}
+
+// The resampling's outputs with AVX, four at a time, for as long as all four input frames of
+// each lie in `frames` (frame `base` first, `last` the segment's latest): output k + j lies at
+// position (k + j) / 48 kHz since the segment's start `start` (in seconds), times its `rate`,
+// as produce() works it out; its left and right go to o[2 * j] and o[2 * j + 1]. At most
+// `most` outputs; returns how many.
+__attribute__((target("avx"))) std::size_t cubicRun(const double* frames, std::int64_t base,
+                                                    std::int64_t last, double kd, double start,
+                                                    double rate, std::size_t most,
+                                                    std::int16_t* o) {
+  const __m256d lowest = _mm256_set1_pd(static_cast<double>(base + 1));  // frame i - 1 there
+  const double highest = static_cast<double>(last - 2);                  // frame i + 2 there
+  // In rounds: first where the next outputs lie, then the outputs themselves (two short loops
+  // keep more outputs in flight in the processor than one long one).
+  constexpr std::size_t kRound = 64;  // outputs a round
+  alignas(32) double fraction[kRound];
+  alignas(16) std::int32_t first[kRound];  // where each output's four frames start
+  // The output numbers, counted up: exact.
+  __m256d k = _mm256_add_pd(_mm256_set1_pd(kd), _mm256_set_pd(3, 2, 1, 0));
+  std::size_t j = 0;
+  for (;;) {
+    std::size_t m = 0;
+    for (; m < kRound && j + m + 4 <= most; m += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4.0))) {
+      const __m256d p = _mm256_mul_pd(
+          _mm256_sub_pd(_mm256_div_pd(k, _mm256_set1_pd(kSpeakerRate)), _mm256_set1_pd(start)),
+          _mm256_set1_pd(rate));
+      const __m256d i = _mm256_round_pd(p, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+      // Positions grow: the first and the last of the four tell whether all have their frames.
+      const __m128d high = _mm256_extractf128_pd(i, 1);
+      if (_mm256_cvtsd_f64(_mm256_sub_pd(i, lowest)) < 0 ||
+          _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) > highest) {
+        break;
+      }
+      _mm256_store_pd(fraction + m, _mm256_sub_pd(p, i));  // exact
+      _mm_store_si128(reinterpret_cast<__m128i*>(first + m),
+                      _mm_slli_epi32(_mm256_cvttpd_epi32(_mm256_sub_pd(i, lowest)), 1));
+    }
+    for (std::size_t q = 0; q < m; q += 4) {
+      const __m256d t = _mm256_load_pd(fraction + q);
+      const std::int32_t* f = first + q;
+      const __m128i a = twoOutputs(frames + f[0], frames + f[1],
+                                   _mm256_permute_pd(_mm256_permute2f128_pd(t, t, 0x00), 0xC));
+      const __m128i b = twoOutputs(frames + f[2], frames + f[3],
+                                   _mm256_permute_pd(_mm256_permute2f128_pd(t, t, 0x11), 0xC));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * (j + q)), _mm_packus_epi32(a, b));
+    }
+    j += m;
+    if (m < kRound) return j;
+  }
+}
+
+// The same at 48 kHz, where each output takes the frame nearest its position (rounded half
+// up), as it is: four outputs at a time, rounded to samples as above.
+__attribute__((target("avx"))) std::size_t nearestRun(const double* frames, std::int64_t base,
+                                                      std::int64_t last, double kd, double start,
+                                                      double rate, std::size_t most,
+                                                      std::int16_t* o) {
+  const __m256d lowest = _mm256_set1_pd(static_cast<double>(base));
+  const double highest = static_cast<double>(last);
+  constexpr std::size_t kRound = 64;
+  alignas(16) std::int32_t at[kRound];  // where each output's frame is
+  __m256d k = _mm256_add_pd(_mm256_set1_pd(kd), _mm256_set_pd(3, 2, 1, 0));
+  std::size_t j = 0;
+  for (;;) {
+    std::size_t m = 0;
+    for (; m < kRound && j + m + 4 <= most; m += 4, k = _mm256_add_pd(k, _mm256_set1_pd(4.0))) {
+      const __m256d p = _mm256_mul_pd(
+          _mm256_sub_pd(_mm256_div_pd(k, _mm256_set1_pd(kSpeakerRate)), _mm256_set1_pd(start)),
+          _mm256_set1_pd(rate));
+      const __m256d i = _mm256_round_pd(_mm256_add_pd(p, _mm256_set1_pd(0.5)),
+                                        _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+      // The first and the last tell whether all four frames are there (and, as produce()
+      // asks, the last position is not beyond the last frame).
+      const __m128d high = _mm256_extractf128_pd(i, 1), highP = _mm256_extractf128_pd(p, 1);
+      if (_mm256_cvtsd_f64(_mm256_sub_pd(i, lowest)) < 0 ||
+          _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) > highest ||
+          _mm_cvtsd_f64(_mm_unpackhi_pd(highP, highP)) > highest) {
+        break;
+      }
+      _mm_store_si128(reinterpret_cast<__m128i*>(at + m),
+                      _mm_slli_epi32(_mm256_cvttpd_epi32(_mm256_sub_pd(i, lowest)), 1));
+    }
+    for (std::size_t q = 0; q < m; q += 4) {
+      const std::int32_t* f = at + q;
+      const __m128i a = toSamples(frame(frames + f[0], frames + f[1]));
+      const __m128i b = toSamples(frame(frames + f[2], frames + f[3]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * (j + q)), _mm_packus_epi32(a, b));
+    }
+    j += m;
+    if (m < kRound) return j;
+  }
+}
+#endif
+
+// A growing buffer whose room is not filled in before it is written.
+template <typename T>
+class Buffer {
+ public:
+  std::size_t size() const { return size_; }
+  T* data() { return data_.get(); }
+  const T* data() const { return data_.get(); }
+  // Room for `n` more values after the last one; grow() keeps the first of them. What was
+  // written into the room before stays (a caller may ask for more room as it writes).
+  T* room(std::size_t n) {
+    if (size_ + n > capacity_) {
+      const std::size_t had = capacity_;
+      capacity_ = std::max(size_ + n, 2 * capacity_);
+      std::unique_ptr<T[]> bigger(new T[capacity_]());
+      if (had != 0) std::memcpy(bigger.get(), data_.get(), had * sizeof(T));
+      data_ = std::move(bigger);
+    }
+    return data_.get() + size_;
+  }
+  void grow(std::size_t n) { size_ += n; }
+  void dropFront(std::size_t n) {
+    std::memmove(data_.get(), data_.get() + n, (size_ - n) * sizeof(T));
+    size_ -= n;
+  }
+  void clear() { size_ = 0; }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t size_ = 0, capacity_ = 0;
+};
+
 // A file the board appends 16-bit stereo frames to. Without a file (or after a failed write)
 // nothing is kept.
 class Sink {
@@ -176,7 +342,7 @@ class Sink {
     fd_ = fd;
     what_ = what;
     buffer_.clear();
-    buffer_.reserve(kFlushBytes / 2);
+    buffer_.room(kFlushBytes / 2);
     struct stat st {};
     frames_ = fd >= 0 && fstat(fd, &st) == 0 && st.st_size > static_cast<off_t>(kHeaderBytes)
                   ? static_cast<std::uint64_t>(st.st_size - kHeaderBytes) / 4
@@ -189,13 +355,20 @@ class Sink {
   }
   bool on() const { return fd_ >= 0 || tap_ != nullptr; }
   std::uint64_t frames() const { return frames_ + buffer_.size() / 2; }
+  // Room for `count` frames after those waiting to be written: took() keeps the first of them
+  // (the place may move with the next call of room()).
+  std::int16_t* room(std::size_t count) { return buffer_.room(2 * count); }
   void put(const std::int16_t* lr, std::size_t count) {
-    if (tap_ != nullptr) tap_->frames(lr, count);
+    std::memcpy(room(count), lr, 4 * count);
+    took(count);
+  }
+  void took(std::size_t count) {
+    if (tap_ != nullptr) tap_->frames(buffer_.data() + buffer_.size(), count);
     if (fd_ < 0) {
       frames_ += count;
       return;
     }
-    buffer_.insert(buffer_.end(), lr, lr + 2 * count);
+    buffer_.grow(2 * count);
     if (buffer_.size() * 2 >= kFlushBytes) flush();
   }
   // `count` frames of silence.
@@ -213,15 +386,16 @@ class Sink {
       return;
     }
     while (fd_ >= 0 && count > 0) {
-      const std::size_t room = kFlushBytes / 4 - std::min(buffer_.size() / 2, kFlushBytes / 4);
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
-      buffer_.resize(buffer_.size() + 2 * n, 0);
+      const std::size_t free = kFlushBytes / 4 - std::min(buffer_.size() / 2, kFlushBytes / 4);
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, free));
+      std::memset(buffer_.room(2 * n), 0, 4 * n);
+      buffer_.grow(2 * n);
       count -= n;
       if (buffer_.size() * 2 >= kFlushBytes) flush();
     }
   }
   void flush() {
-    if (fd_ < 0 || buffer_.empty()) return;
+    if (fd_ < 0 || buffer_.size() == 0) return;
     // WAV samples are little-endian, as this host's are.
     if (!writeAll(fd_, buffer_.data(), buffer_.size() * 2)) {
       std::fprintf(stderr, "shapeplay-sim: writing the %s file failed: %s\n", what_,
@@ -238,7 +412,7 @@ class Sink {
   SpeakerTap* tap_ = nullptr;
   const char* what_ = "";
   std::uint64_t frames_ = 0;  // in the file already (without a file: put so far)
-  std::vector<std::int16_t> buffer_;
+  Buffer<std::int16_t> buffer_;
 };
 
 // The speaker sink: processed frames resampled onto the fixed 48 kHz timeline.
@@ -260,8 +434,12 @@ class Speaker {
     in_.clear();
     base_ = 0;
   }
+  // Where the codec's path may put the next `count` frames: then add() copies nothing.
+  double* room(std::size_t count) { return in_.room(2 * count); }
   void add(const double* lr, std::size_t count) {
-    in_.insert(in_.end(), lr, lr + 2 * count);
+    double* end = in_.room(2 * count);
+    if (lr != end) std::memcpy(end, lr, count * 2 * sizeof(double));
+    in_.grow(2 * count);
     produce(false);
   }
   // The segment ended: outputs up to its last frame, the rest of its span is silence.
@@ -286,7 +464,7 @@ class Speaker {
   double at(std::int64_t i, int ch, std::int64_t last) const {
     if (i < 0) i = 0;
     if (i > last) i = last;
-    return in_[static_cast<std::size_t>(i - base_) * 2 + static_cast<std::size_t>(ch)];
+    return in_.data()[static_cast<std::size_t>(i - base_) * 2 + static_cast<std::size_t>(ch)];
   }
   // The output frames whose input is there, from the next one on; with `ending`, up to the
   // segment's last frame (the frames beyond it taken as the last one).
@@ -304,7 +482,20 @@ class Speaker {
     // they are exact.
     auto k = static_cast<std::int64_t>(sink.frames());
     auto kd = static_cast<double>(k);
-    std::size_t n = 0;  // output frames in out_
+    std::size_t n = 0;  // output frames written to the sink's room
+#if SHAPEPLAY_WIDE_RESAMPLER
+    if (wideVectors()) {
+      // Room for every output up to the last frame, and a few more.
+      const double p = (kd / kSpeakerRate - start) * rate;
+      const double ahead = (lastPosition - p) / rate * kSpeakerRate;
+      const std::size_t most = ahead > 0 ? static_cast<std::size_t>(ahead) + 8 : 0;
+      std::int16_t* o = sink.room(most);
+      n = nearest ? nearestRun(frames, base, last, kd, start, rate, most, o)
+                  : cubicRun(frames, base, last, kd, start, rate, most, o);
+      k += static_cast<std::int64_t>(n);
+      kd += static_cast<double>(n);
+    }
+#endif
     // In rounds: first where the next outputs lie in the input, then the outputs themselves
     // (two short loops keep more outputs in flight in the processor than one long one).
     constexpr std::size_t kRound = 256;
@@ -327,8 +518,7 @@ class Speaker {
         index[m] = i;
         fraction[m] = p - static_cast<double>(i);
       }
-      if (2 * (n + m) > out_.size()) out_.resize(2 * (n + m) + 8192);
-      std::int16_t* o = &out_[2 * n];
+      std::int16_t* o = sink.room(n + m) + 2 * n;
       // Positions grow with j: the first and the last output tell whether every one has its
       // four input frames in the buffer (all but at a segment's start and end).
       if (!nearest && m > 0 && index[0] - 1 >= base && index[m - 1] + 2 <= last) {
@@ -353,12 +543,12 @@ class Speaker {
       n += m;
       if (m < kRound) break;
     }
-    sink.put(out_.data(), n);
+    sink.took(n);
     // Keep the frames still needed (from one before the next output's position).
     const std::int64_t keepFrom = floorOf(position(static_cast<std::uint64_t>(k))) - 1;
     if (keepFrom > base_ + 4096) {
       const std::int64_t drop = (keepFrom < last ? keepFrom : last) - base_;
-      in_.erase(in_.begin(), in_.begin() + drop * 2);
+      in_.dropFront(static_cast<std::size_t>(drop) * 2);
       base_ += drop;
     }
   }
@@ -371,9 +561,8 @@ class Speaker {
   bool active_ = false;
   std::uint32_t rate_ = 0;
   double start_ = 0;
-  std::vector<double> in_;  // processed frames of this segment from frame base_ on
+  Buffer<double> in_;  // processed frames of this segment from frame base_ on
   std::int64_t base_ = 0;
-  std::vector<std::int16_t> out_;  // the output frames of one call of produce()
 };
 
 // The two files as the codec's listener.
@@ -392,6 +581,7 @@ class Files : public Listener {
     if (capture.on()) capture.put(lr, count);
   }
   bool wantsSpeaker() const override { return speaker.sink.on() && speaker.active(); }
+  double* speakerRoom(std::size_t count) override { return speaker.room(count); }
   void played(const double* lr, std::size_t count) override { speaker.add(lr, count); }
   void linkStop() override { speaker.finish(); }
   void finish(simk::Time now) override {

@@ -23,7 +23,13 @@
 //
 // The frames as sent and the speaker's signal go to the listeners (the simulator's audio
 // files); without a listener that wants the speaker, nothing is processed.
-#include "codec_path.h"
+
+// The processor's vector intrinsics come before the chip's headers, whose register macros
+// would clash with names inside them.
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SHAPEPLAY_WIDE_EQ 1
+#endif
 
 #include <algorithm>
 #include <array>
@@ -32,6 +38,7 @@
 #include <vector>
 
 #include "codec.h"
+#include "codec_path.h"
 #include "runtime_heap.h"
 #include "simsai.h"
 
@@ -58,6 +65,11 @@ inline Pair clipPair(Pair v) {
   return Pair{clip16(v[0]), clip16(v[1])};
 #endif
 }
+
+// A muted side of the speaker gives 0.0: its lane has no bit set.
+using Bits = std::int64_t __attribute__((vector_size(16)));
+
+bool wideAllowed = true;  // the test backdoor's switch
 
 // ---- the codec's digital path
 
@@ -163,22 +175,33 @@ Settings settingsFor(const Key& k) {
 }
 
 // One instance of the digital path: the cached settings and the filters' state. It works on
-// blocks of frames, with the settings and the bands in use taken once a block; each sample goes
-// through exactly the arithmetic of the chip's order above.
+// blocks of frames, with the settings and the bands in use taken once a block, in three passes
+// over the block (the 3D effect, the bands, then clipping and the speaker's gain); each sample
+// goes through exactly the arithmetic of the chip's order above.
 class Dsp {
  public:
   void invalidate() { stale_ = true; }
   // `count` frames of `in` (left, right interleaved) into `out`.
   void process(const std::int16_t* in, double* out, std::size_t count, std::uint32_t rate) {
     if (stale_ || rate != key_.rate) refresh(rate);
-    switch (bands_) {
-      case 0: return s_.widen ? run<0, true>(in, out, count) : run<0, false>(in, out, count);
-      case 1: return s_.widen ? run<1, true>(in, out, count) : run<1, false>(in, out, count);
-      case 2: return s_.widen ? run<2, true>(in, out, count) : run<2, false>(in, out, count);
-      case 3: return s_.widen ? run<3, true>(in, out, count) : run<3, false>(in, out, count);
-      case 4: return s_.widen ? run<4, true>(in, out, count) : run<4, false>(in, out, count);
-      default: return s_.widen ? run<5, true>(in, out, count) : run<5, false>(in, out, count);
+    const bool silentL = s_.softMute || !s_.speakerOn[0];
+    const bool silentR = s_.softMute || !s_.speakerOn[1];
+    const Shape shape{s_.sideGain, Pair{s_.gain[0], s_.gain[1]},
+                      Bits{silentL ? 0 : -1, silentR ? 0 : -1}};
+    if (s_.widen) {
+      prepare<true>(in, out, count, shape.sideGain);
+    } else {
+      prepare<false>(in, out, count, shape.sideGain);
     }
+    switch (bands_) {
+      case 0: break;
+      case 1: bands<1>(out, count); break;
+      case 2: bands<2>(out, count); break;
+      case 3: bands<3>(out, count); break;
+      case 4: bands<4>(out, count); break;
+      default: bands<5>(out, count); break;
+    }
+    finish(out, count, shape);
   }
 
  private:
@@ -188,6 +211,19 @@ class Dsp {
   struct PairState {
     Pair x1, x2, y1, y2;
   };
+  // What the path does besides the bands: the 3D effect's side gain, then the speaker's gain
+  // and the sides heard.
+  struct Shape {
+    double sideGain;
+    Pair gain;
+    Bits heard;
+  };
+  static Pair load(const double* p) {
+    Pair v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
   static Pair step(const Biquad& q, PairState& st, Pair x) {
     const Pair y = q.b0 * x + q.b1 * st.x1 + q.b2 * st.x2 - q.a1 * st.y1 - q.a2 * st.y2;
     st.x2 = st.x1;
@@ -196,79 +232,215 @@ class Dsp {
     st.y1 = y;
     return y;
   }
-  // The path with `N` bands in use. The bands run skewed: in round s band b works on frame
-  // s - b, taking what band b - 1 gave in the round before, so that the bands of one round do
-  // not wait for each other; each band still takes its frames in order, exactly as one frame
-  // after the other through all bands would.
-  template <int N, bool Widen>
-  void run(const std::int16_t* in, double* out, std::size_t count) {
-    Biquad q[std::max(N, 1)];
-    PairState st[std::max(N, 1)];
-    for (int b = 0; b < N; ++b) {
-      q[b] = active_[b];
-      const State &l = state_[0][b], &r = state_[1][b];
-      st[b] = {Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
-    }
-    const bool silentL = s_.softMute || !s_.speakerOn[0];
-    const bool silentR = s_.softMute || !s_.speakerOn[1];
-    const double gainL = s_.gain[0], gainR = s_.gain[1], sideGain = s_.sideGain;
-    auto input = [&](std::size_t i) {
+
+  // The frames as doubles after the 3D effect.
+  template <bool Widen>
+  static void prepare(const std::int16_t* in, double* out, std::size_t count, double sideGain) {
+    std::size_t i = 0;
+#if SHAPEPLAY_WIDE_EQ
+    if (wideVectors()) i = prepareWide<Widen>(in, out, count, sideGain);
+#endif
+    for (; i < count; ++i) {
       double l = in[2 * i], r = in[2 * i + 1];
       if (Widen) {
         const double mid = (l + r) / 2, side = (l - r) / 2 * sideGain;
         l = mid + side;
         r = mid - side;
       }
-      return Pair{l, r};
-    };
-    // A muted side gives 0.0: its lane of `heard` has no bit set.
-    using Bits = std::int64_t __attribute__((vector_size(16)));
-    const Bits heard = {silentL ? 0 : -1, silentR ? 0 : -1};
-    const Pair gain = {gainL, gainR};
-    auto output = [&](std::size_t i, Pair y) {
-      const Pair v = clipPair(clipPair(y) * gain);
-      const Pair o = reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & heard);
-      std::memcpy(out + 2 * i, &o, sizeof o);
-    };
-    if constexpr (N == 0) {
-      for (std::size_t i = 0; i < count; ++i) output(i, input(i));
-    } else {
-      Pair pipe[N] = {};  // pipe[b]: what band b takes in the next round
-      const std::size_t rounds = count + N - 1;
-      std::size_t s = 0;
-      // The first rounds and, after the steady ones, the last: not every band has a frame.
-      auto partial = [&](std::size_t round) {
-        bandsDown<N - 1, N, true>(q, st, pipe, round, count, input, output);
-      };
-      for (; s < rounds && s < static_cast<std::size_t>(N - 1); ++s) partial(s);
-      for (; s < count; ++s) bandsDown<N - 1, N, false>(q, st, pipe, s, count, input, output);
-      for (; s < rounds; ++s) partial(s);
+      store(out + 2 * i, Pair{l, r});
     }
+  }
+  // The bands' result, in place: clipped, the speaker's gain, clipped again, the muted sides
+  // silenced.
+  static void finish(double* io, std::size_t count, const Shape& shape) {
+    std::size_t i = 0;
+#if SHAPEPLAY_WIDE_EQ
+    if (wideVectors()) i = finishWide(io, count, shape);
+#endif
+    for (; i < count; ++i) {
+      const Pair v = clipPair(clipPair(load(io + 2 * i)) * shape.gain);
+      store(io + 2 * i, reinterpret_cast<Pair>(reinterpret_cast<Bits>(v) & shape.heard));
+    }
+  }
+
+  // `N` bands in use, in place. The bands run skewed: in round s band b works on frame s - 2b,
+  // taking the result band b - 1 gave two rounds before (its y2), so that neither the bands of
+  // one round nor two neighbouring bands of the next wait for each other; each band still
+  // takes its frames in order, exactly as one frame after the other through all bands would.
+  // The last band's result for a frame replaces the frame, whose input band 0 took long before.
+  template <int N>
+  void bands(double* io, std::size_t count) {
+    Biquad q[N];
+    PairState st[N];
+    for (int b = 0; b < N; ++b) {
+      q[b] = active_[b];
+      const State &l = state_[0][b], &r = state_[1][b];
+      st[b] = {Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
+    }
+    constexpr std::size_t kSkew = 2 * (N - 1);  // the last band's lag
+    const std::size_t rounds = count + kSkew;
+    std::size_t s = 0;
+    // The first rounds and, after the steady ones, the last: not every band has a frame.
+    for (; s < rounds && s < kSkew; ++s) bandsDown<N - 1, N, true>(q, st, s, count, io);
+#if SHAPEPLAY_WIDE_EQ
+    if constexpr (N >= 2) {
+      if (s < count && wideVectors()) s = steadyWide<N>(q, st, s, count, io);
+    }
+#endif
+    for (; s < count; ++s) bandsDown<N - 1, N, false>(q, st, s, count, io);
+    for (; s < rounds; ++s) bandsDown<N - 1, N, true>(q, st, s, count, io);
     for (int b = 0; b < N; ++b) {
       state_[0][b] = {st[b].x1[0], st[b].x2[0], st[b].y1[0], st[b].y2[0]};
       state_[1][b] = {st[b].x1[1], st[b].x2[1], st[b].y1[1], st[b].y2[1]};
     }
   }
-  // One round, band B and those below it (the higher band first: it takes the value the lower
-  // one gave in the round before, before the lower one gives its next). Checked: the round is
-  // one of the first or the last, where some bands have no frame.
-  template <int B, int N, bool Checked, typename In, typename Out>
-  static void bandsDown(const Biquad* q, PairState* st, Pair* pipe, std::size_t round,
-                        std::size_t count, In& input, Out& output) {
+  // One round, band B and those below it (the higher band first: it takes a result of the
+  // lower one before the lower one gives its next). Checked: the round is one of the first or
+  // the last, where some bands have no frame, and where the band below may have had no frame
+  // in the round before (then its latest result, y1, is the one to take).
+  template <int B, int N, bool Checked>
+  static void bandsDown(const Biquad* q, PairState* st, std::size_t round, std::size_t count,
+                        double* io) {
     if constexpr (B >= 0) {
-      const bool has = !Checked || (round >= static_cast<std::size_t>(B) && round - B < count);
+      constexpr std::size_t kLag = 2 * static_cast<std::size_t>(B);
+      const bool has = !Checked || (round >= kLag && round - kLag < count);
       if (has) {
-        const std::size_t frame = round - B;
-        const Pair y = step(q[B], st[B], B == 0 ? input(frame) : pipe[B]);
-        if constexpr (B == N - 1) {
-          output(frame, y);
+        const std::size_t frame = round - kLag;
+        Pair x;
+        if constexpr (B == 0) {
+          x = load(io + 2 * frame);
         } else {
-          pipe[B + 1] = y;
+          x = !Checked || frame + 1 < count ? st[B - 1].y2 : st[B - 1].y1;
         }
+        const Pair y = step(q[B], st[B], x);
+        if constexpr (B == N - 1) store(io + 2 * frame, y);
       }
-      bandsDown<B - 1, N, Checked>(q, st, pipe, round, count, input, output);
+      bandsDown<B - 1, N, Checked>(q, st, round, count, io);
     }
   }
+
+#if SHAPEPLAY_WIDE_EQ
+  // The same with AVX, two frames a 256-bit vector or two bands of one frame. Every value gets
+  // exactly the operations, in the order, that the code above gives it: no contraction into
+  // fused multiply-adds (these functions may use AVX only). Each returns how far it got.
+  using Quad = __m256d;
+  __attribute__((target("avx"), always_inline)) static Quad both(double lo, double hi) {
+    return _mm256_set_pd(hi, hi, lo, lo);
+  }
+  __attribute__((target("avx"), always_inline)) static Quad join(Pair lo, Pair hi) {
+    return _mm256_insertf128_pd(_mm256_castpd128_pd256(lo), hi, 1);
+  }
+
+  template <bool Widen>
+  __attribute__((target("avx"))) static std::size_t prepareWide(const std::int16_t* in, double* out,
+                                                                std::size_t count,
+                                                                double sideGain) {
+    const Quad half = _mm256_set1_pd(0.5);  // x * 0.5 is x / 2 exactly
+    const Quad gain = _mm256_set1_pd(sideGain);
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+      Quad v = _mm256_cvtepi32_pd(
+          _mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 2 * i))));
+      if (Widen) {
+        // Per frame l, r: mid (l + r) / 2 in both lanes, side (l - r) / 2 * sideGain in the
+        // left lane and its negation (r - l) / 2 * sideGain in the right one (rounding is
+        // symmetric), so that mid + side gives mid + side and mid - side.
+        const Quad swapped = _mm256_permute_pd(v, 0b0101);
+        const Quad mid = _mm256_mul_pd(_mm256_add_pd(v, swapped), half);
+        const Quad side = _mm256_mul_pd(_mm256_mul_pd(_mm256_sub_pd(v, swapped), half), gain);
+        v = _mm256_add_pd(mid, side);
+      }
+      _mm256_storeu_pd(out + 2 * i, v);
+    }
+    return i;
+  }
+
+  __attribute__((target("avx"))) static std::size_t finishWide(double* io, std::size_t count,
+                                                               const Shape& shape) {
+    const Quad top = _mm256_set1_pd(32767.0), bottom = _mm256_set1_pd(-32768.0);
+    const Quad gain = join(shape.gain, shape.gain);
+    const Quad heard = _mm256_castsi256_pd(
+        _mm256_set_epi64x(shape.heard[1], shape.heard[0], shape.heard[1], shape.heard[0]));
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+      // As clipPair: the second operand of max and min is taken when either is a NaN.
+      const Quad y = _mm256_loadu_pd(io + 2 * i);
+      const Quad v = _mm256_min_pd(
+          top,
+          _mm256_max_pd(bottom, _mm256_mul_pd(_mm256_min_pd(top, _mm256_max_pd(bottom, y)), gain)));
+      _mm256_storeu_pd(io + 2 * i, _mm256_and_pd(v, heard));
+    }
+    return i;
+  }
+
+  // The steady rounds from `from` up to `count`: bands 2k and 2k + 1 share a vector (band 2k's
+  // left and right in the low half); an odd last band shares its vector with a band that does
+  // nothing (all its coefficients 0).
+  template <int N>
+  __attribute__((target("avx"))) static std::size_t steadyWide(const Biquad* q, PairState* st,
+                                                               std::size_t from, std::size_t count,
+                                                               double* io) {
+    constexpr int kQuads = (N + 1) / 2;
+    const Biquad none{0, 0, 0, 0, 0, false};
+    const PairState still{};
+    auto bandQ = [&](int b) -> const Biquad& { return b < N ? q[b] : none; };
+    auto bandSt = [&](int b) -> const PairState& { return b < N ? st[b] : still; };
+    Quad b0[kQuads], b1[kQuads], b2[kQuads], a1[kQuads], a2[kQuads];
+    Quad x1[kQuads], x2[kQuads], y1[kQuads], y2[kQuads];
+#pragma GCC unroll 4
+    for (int k = 0; k < kQuads; ++k) {
+      const Biquad &lo = bandQ(2 * k), &hi = bandQ(2 * k + 1);
+      b0[k] = both(lo.b0, hi.b0);
+      b1[k] = both(lo.b1, hi.b1);
+      b2[k] = both(lo.b2, hi.b2);
+      a1[k] = both(lo.a1, hi.a1);
+      a2[k] = both(lo.a2, hi.a2);
+      const PairState &l = bandSt(2 * k), &h = bandSt(2 * k + 1);
+      x1[k] = join(l.x1, h.x1);
+      x2[k] = join(l.x2, h.x2);
+      y1[k] = join(l.y1, h.y1);
+      y2[k] = join(l.y2, h.y2);
+    }
+    for (std::size_t s = from; s < count; ++s) {
+      // Each band's input: band 0 the new frame, every other band the result the band below
+      // it gave two rounds before. The higher vectors first: each takes its input from the one
+      // below before that one moves on.
+#pragma GCC unroll 4
+      for (int k = kQuads - 1; k >= 0; --k) {
+        const Quad x =
+            k == 0 ? _mm256_permute2f128_pd(_mm256_castpd128_pd256(load(io + 2 * s)), y2[0], 0x20)
+                   : _mm256_permute2f128_pd(y2[k > 0 ? k - 1 : 0], y2[k], 0x21);
+        const Quad y = _mm256_sub_pd(
+            _mm256_sub_pd(
+                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(b0[k], x), _mm256_mul_pd(b1[k], x1[k])),
+                              _mm256_mul_pd(b2[k], x2[k])),
+                _mm256_mul_pd(a1[k], y1[k])),
+            _mm256_mul_pd(a2[k], y2[k]));
+        x2[k] = x1[k];
+        x1[k] = x;
+        y2[k] = y1[k];
+        y1[k] = y;
+      }
+      double* frame = io + 2 * (s - 2 * (N - 1));
+      if constexpr (N % 2 != 0) {
+        store(frame, _mm256_castpd256_pd128(y1[kQuads - 1]));
+      } else {
+        store(frame, _mm256_extractf128_pd(y1[kQuads - 1], 1));
+      }
+    }
+#pragma GCC unroll 4
+    for (int k = 0; k < kQuads; ++k) {
+      st[2 * k] = {_mm256_castpd256_pd128(x1[k]), _mm256_castpd256_pd128(x2[k]),
+                   _mm256_castpd256_pd128(y1[k]), _mm256_castpd256_pd128(y2[k])};
+      if (2 * k + 1 < N) {
+        st[2 * k + 1] = {_mm256_extractf128_pd(x1[k], 1), _mm256_extractf128_pd(x2[k], 1),
+                         _mm256_extractf128_pd(y1[k], 1), _mm256_extractf128_pd(y2[k], 1)};
+      }
+    }
+    return count;
+  }
+#endif
+
   void refresh(std::uint32_t rate) {
     Key k;
     for (int i = 0; i < 8; ++i) k.regs[i] = simcodec::reg(kKeyRegs[i]);
@@ -314,16 +486,20 @@ class Playback : public simhal::SaiReceiver {
   void frames(const std::int16_t* lr, std::size_t count) override {
     simruntime::HostScope host;
     sent += count;
-    bool speaker = false;
+    Listener* first = nullptr;  // the first listener that wants the speaker's signal
     for (Listener* l : listeners) {
       l->sent(lr, count);
-      speaker = speaker || l->wantsSpeaker();
+      if (first == nullptr && l->wantsSpeaker()) first = l;
     }
-    if (!speaker) return;
-    signal.resize(2 * count);
-    dsp.process(lr, signal.data(), count, rate);
+    if (first == nullptr) return;
+    double* out = first->speakerRoom(count);
+    if (out == nullptr) {
+      signal.resize(2 * count);
+      out = signal.data();
+    }
+    dsp.process(lr, out, count, rate);
     for (Listener* l : listeners) {
-      if (l->wantsSpeaker()) l->played(signal.data(), count);
+      if (l->wantsSpeaker()) l->played(out, count);
     }
   }
   void linkStop() override {
@@ -349,6 +525,17 @@ Playback& playback() {
 }
 
 }  // namespace
+
+bool wideVectors() {
+#if SHAPEPLAY_WIDE_EQ
+  static const bool has = __builtin_cpu_supports("avx");  // the processor and the system
+  return has && wideAllowed;
+#else
+  return false;
+#endif
+}
+
+void useWideVectors(bool allowed) { wideAllowed = allowed; }
 
 void addListener(Listener* listener) {
   simruntime::HostScope host;
@@ -388,10 +575,11 @@ void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate)
   right = toSample(out[1]);
 }
 
-void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate) {
-  std::vector<double> out(2 * count);
-  playback().testBlockDsp.process(lr, out.data(), count, rate);
-  for (std::size_t i = 0; i < 2 * count; ++i) lr[i] = toSample(out[i]);
+void processBlockForTest(const std::int16_t* lr, double* out, std::size_t count, std::uint32_t rate,
+                         bool oneByOne) {
+  Playback& p = playback();
+  if (!oneByOne) return p.testBlockDsp.process(lr, out, count, rate);
+  for (std::size_t i = 0; i < count; ++i) p.testDsp.process(lr + 2 * i, out + 2 * i, 1, rate);
 }
 
 std::uint64_t framesSentTotal() { return playback().sent; }

@@ -23,6 +23,13 @@ class Listener {
   virtual void sent(const std::int16_t* lr, std::size_t count) = 0;
   // Whether the speaker's signal is wanted (it costs the path's work).
   virtual bool wantsSpeaker() const = 0;
+  // Where the path may work out the speaker's signal for the next `count` frames (the first
+  // listener that wants it is asked), or null (the path's own buffer). played() then gets that
+  // very place.
+  virtual double* speakerRoom(std::size_t count) {
+    (void)count;
+    return nullptr;
+  }
   // The speaker's signal for the next `count` frames sent (left, right interleaved), in 16-bit
   // full scale, clipped, not rounded.
   virtual void played(const double* lr, std::size_t count) = 0;
@@ -53,10 +60,17 @@ void codecWillChange();
 // What the speaker path does to one stereo frame with the codec's current registers, at
 // `rate` (the state of the equaliser filters is kept between calls).
 void processForTest(std::int16_t& left, std::int16_t& right, std::uint32_t rate);
-// The same on `count` frames at once (left, right interleaved, in place), as the speaker's
-// signal is worked out, with filter state of its own.
-void processBlockForTest(std::int16_t* lr, std::size_t count, std::uint32_t rate);
+// The speaker's signal (not rounded) of `count` frames (left, right interleaved) into `out`,
+// worked out on the whole block with filter state of its own, or (`oneByOne`) one frame after
+// the other with the state processForTest() keeps.
+void processBlockForTest(const std::int16_t* lr, double* out, std::size_t count, std::uint32_t rate,
+                         bool oneByOne = false);
 // Frames the SAI has sent since power-on.
 std::uint64_t framesSentTotal();
+// Whether the speaker's path (here and in the simulator's resampling) uses the processor's
+// 256-bit vectors (AVX), where it has them; useWideVectors(false) keeps it to what every
+// x86-64 processor has. The sound is the same either way.
+bool wideVectors();
+void useWideVectors(bool allowed);
 
 }  // namespace simaudio

@@ -17,6 +17,7 @@
 // and its multiples); FIFO, companding, mono mode and the receive side (block B) are not
 // modelled; the active slots are taken when a transmission starts; a DMA transfer error
 // never happens.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -82,15 +83,18 @@ void emitUpTo(Link& l, simk::Time t) {
   l.pos = due;
 }
 
-// The DMA starts on a half: it reads it from memory.
+// The DMA starts on a half: it reads it from memory. Frames of two slots are read as they are,
+// straight into the half's frames.
 void readHalf(Link& l) {
   simruntime::HostScope host;  // the model's memory, not the firmware's
   const std::uint32_t itemsPerHalf = l.items / 2;
   const std::size_t bytes = itemsPerHalf * 2u;
   const std::uint8_t* from = l.buffer + static_cast<std::size_t>(l.halfIndex) * bytes;
-  l.raw.resize(itemsPerHalf);
-  const std::int16_t* items = l.raw.data();
-  const std::size_t stale = simcache::dmaRead(from, bytes, l.raw.data());
+  const bool asRead = l.leftItem == 0 && l.rightItem == 1 && l.perFrame == 2;
+  l.half.resize(std::max<std::size_t>(static_cast<std::size_t>(l.halfFrames) * 2, itemsPerHalf));
+  if (!asRead) l.raw.resize(itemsPerHalf);
+  std::int16_t* items = asRead ? l.half.data() : l.raw.data();
+  const std::size_t stale = simcache::dmaRead(from, bytes, items);
   if (stale != 0) {
     simtrace::Event("cache")
         .str("violation", "DMA read of lines not cleaned since they were written")
@@ -99,14 +103,10 @@ void readHalf(Link& l) {
         .unum("bytes", bytes)
         .unum("lines", stale);
   }
-  l.half.resize(static_cast<std::size_t>(l.halfFrames) * 2);
+  if (asRead) return;
   std::int16_t* out = l.half.data();
   const std::uint32_t step = l.perFrame;
   const int left = l.leftItem, right = l.rightItem;
-  if (left == 0 && right == 1 && step == 2) {
-    std::memcpy(out, items, static_cast<std::size_t>(l.halfFrames) * 4);  // two slots: as read
-    return;
-  }
   for (std::uint32_t f = 0; f < l.halfFrames; ++f) {
     const std::int16_t* frame = items + static_cast<std::size_t>(f) * step;
     out[2 * f] = left >= 0 ? frame[left] : 0;

@@ -57,17 +57,28 @@ IRQn_Type updateIrq(int index) {
 // run). The run ends early when the timer stops or its update interrupt is switched off.
 void runUpdates(void* arg) {
   TimerModel& m = *static_cast<TimerModel*>(arg);
-  TIM_TypeDef* tim = m.tim;
+  TIM_TypeDef* const tim = m.tim;
   const simhal::IrqVector vector = simhal::irqVector(m.irq);
   void (*const handler)(void) = vector.handler;
   const bool* const enabled = vector.enabled;
+  std::uint64_t* const count = &m.updates;
   std::uint64_t updates = m.updates;  // only this loop counts them: stored, never read back
-  // The counter runs and its update interrupt is on: both are bit 0 of their registers.
+  const std::uint64_t end = updates + m.batch;
+  // The counter runs and its update interrupt is on: both are bit 0 of their registers. Each
+  // update is counted and flagged (the only status flag this model raises: nothing else to
+  // keep), then handled; the handler may stop the timer or switch its interrupt off.
   static_assert(TIM_CR1_CEN == 1 && TIM_DIER_UIE == 1);
-  for (unsigned i = 0; i < m.batch; ++i) {
-    if ((tim->CR1 & tim->DIER & 1U) == 0) break;
-    m.updates = ++updates;
-    tim->SR = TIM_SR_UIF;  // the only status flag this model raises: nothing else to keep
+  if (handler != nullptr) {
+    while (updates != end && (tim->CR1 & tim->DIER & 1U) != 0 && *enabled) {
+      *count = ++updates;
+      tim->SR = TIM_SR_UIF;
+      handler();
+    }
+  }
+  // With the interrupt disabled at the NVIC (or no handler), the update pends there.
+  while (updates != end && (tim->CR1 & tim->DIER & 1U) != 0) {
+    *count = ++updates;
+    tim->SR = TIM_SR_UIF;
     if (handler != nullptr && *enabled) {
       handler();
     } else {

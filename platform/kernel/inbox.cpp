@@ -11,14 +11,9 @@
 namespace simk {
 namespace {
 
-struct Connection {
-  Inbox* inbox = nullptr;
-  std::function<void(const std::string&)> handler;
-};
-
-Connection& connection() {
-  static Connection c;
-  return c;
+std::function<void(const std::string&)>& handler() {
+  static std::function<void(const std::string&)> h;
+  return h;
 }
 
 class Locked {
@@ -98,20 +93,20 @@ void Inbox::clear() {
 
 void connectInbox(Inbox* inbox, std::function<void(const std::string&)> handler) {
   simruntime::HostScope host;
-  connection().inbox = inbox;
-  connection().handler = std::move(handler);
+  detail::connectedInbox = inbox;
+  simk::handler() = std::move(handler);
 }
 
 namespace detail {
 
-void takeInbox() {
-  Inbox* inbox = connection().inbox;
-  if (inbox == nullptr || !inbox->waiting()) return;
+Inbox* connectedInbox = nullptr;
+
+void takeWaitingMessages() {
   simruntime::HostScope host;
   std::vector<std::string> messages;
-  inbox->take(messages);
+  connectedInbox->take(messages);
   for (std::string& m : messages) {
-    schedule(now(), kOrderBoard, [m = std::move(m)] { connection().handler(m); });
+    schedule(now(), kOrderBoard, [m = std::move(m)] { simk::handler()(m); });
   }
 }
 

@@ -51,7 +51,7 @@ bool deadlocked() {
 constexpr unsigned kSlotBits = 24;
 constexpr std::uint64_t kSlotMask = (1ULL << kSlotBits) - 1;
 
-void Timeline::siftUp(std::size_t i, HeapEntry e) {
+__attribute__((always_inline)) inline void Timeline::siftUp(std::size_t i, const HeapEntry& e) {
   while (i > 0) {
     const std::size_t parent = (i - 1) / 2;
     if (!e.before(heap_[parent])) break;
@@ -61,7 +61,7 @@ void Timeline::siftUp(std::size_t i, HeapEntry e) {
   place(i, e);
 }
 
-void Timeline::siftDown(std::size_t i, HeapEntry e) {
+__attribute__((always_inline)) inline void Timeline::siftDown(std::size_t i, const HeapEntry& e) {
   const std::size_t n = heap_.size();
   for (;;) {
     std::size_t child = 2 * i + 1;

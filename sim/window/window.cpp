@@ -14,7 +14,6 @@
 // next life starts with them); touches, turns and key codes reach nothing.
 #include "window.h"
 
-#include <SDL.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -36,6 +35,7 @@
 #include "canvas.h"
 #include "device_face.h"
 #include "image.h"
+#include "sdl_calls.h"
 #include "sound_feed.h"
 #include "source.h"
 #include "stick.h"
@@ -244,6 +244,7 @@ class Window {
 };
 
 bool Window::start(std::string* reason) {
+  if (!simsdl::load(reason)) return false;
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
