@@ -353,22 +353,4 @@ TEST(Overview, PagesWithoutWrapAroundAndChoosesAFolderByItsPicture) {
             "OverviewPage: 0\nOverviewPage: 0\n");
 }
 
-// ---- the demo
-
-// The demo tour plays by touch alone as the child's part goes: the shapes choose the folders,
-// the arrow the next root folder, the overview's picture the last one.
-TEST(DemoTour, TheChildsTouchesChooseTheFolders) {
-  const std::string dir = proc::tempDir();
-  const auto o = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", SHAPEPLAY_DEMO_STICK,
-                            "--script", SHAPEPLAY_DEMO_TOUR, "--log", dir + "/console.log",
-                            "--trace", dir + "/trace.jsonl"});
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(consoleLines(proc::readFile(dir + "/console.log"), "playbackFolderName"),
-            "playbackFolderName: 0:\\Animals\\Folder 1\n"
-            "playbackFolderName: 0:\\Music\\Folder 2\n"
-            "playbackFolderName: 0:\\Songs\\Folder 1\n");
-  EXPECT_NE(proc::screensOf(proc::readFile(dir + "/trace.jsonl")).find("Main Overview Main "),
-            std::string::npos);
-}
-
 }  // namespace
