@@ -72,6 +72,10 @@ TEST(Sim, ExitStatusesSayWhatWentWrong) {
        "wait 10ms\nscreenshot /nonexistent/s.png\n",
        2,
        "run.scn:2: cannot write screenshot /nonexistent/s.png"},
+      {{"--screenshots", "/nonexistent/shots"},
+       "wait 1s\n",
+       2,
+       "--screenshots: cannot write into /nonexistent/shots"},
   };
   for (const Case& c : cases) {
     const proc::Sim r = proc::simulate(c.script, c.args);

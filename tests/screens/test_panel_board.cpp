@@ -151,10 +151,7 @@ void startMainThread() {
       "Main_Thread", 16384, nullptr, 3, nullptr);
 }
 
-// Board inputs at virtual time t.
-void at(simk::Time t, std::function<void()> fn) {
-  simk::schedule(t, simk::kOrderBoard, std::move(fn));
-}
+using boardtest::at;
 
 void screenshot(const std::string& path) {
   std::vector<std::uint8_t> rgb(simdisplay::kPixels * 3);
