@@ -102,35 +102,32 @@ TEST_F(Media, MountIsLazyAndTheFirstAccessReadsTheVolume) {
   EXPECT_EQ(media[0].initCalls, 1u);  // mounted once
 }
 
+// A medium that is not there, cannot be read, or holds no volume of its sector size shows at
+// the first access; so does a drive without a driver.
 TEST_F(Media, UnreadableMediaShowAtTheFirstAccess) {
+  const struct {
+    std::vector<uint8_t> image;
+    WORD sectorSize;
+    bool present;
+    long failAfterReads;
+    FRESULT res;
+  } cases[] = {{std::vector<uint8_t>(1024 * 1024, 0), 512, true, -1, FR_NO_FILESYSTEM},
+               {smallImage(), 512, false, -1, FR_NOT_READY},
+               {smallImage(), 512, true, 0, FR_DISK_ERR},
+               {smallImage(), 4096, true, -1, FR_NO_FILESYSTEM}};  // the volume has 512
   DIR dir;
-  insert(std::vector<uint8_t>(1024 * 1024, 0));
-  mount();
-  EXPECT_EQ(f_opendir(&dir, "0:"), FR_NO_FILESYSTEM);
-  vol.reset();
-
-  insert(smallImage());
-  media[0].present = false;
-  mount();
-  EXPECT_EQ(f_opendir(&dir, "0:"), FR_NOT_READY);
-  vol.reset();
-
-  insert(smallImage());
-  media[0].failAfterReads = 0;
-  mount();
-  EXPECT_EQ(f_opendir(&dir, "0:"), FR_DISK_ERR);
-  vol.reset();
-
-  insert(smallImage(), 4096);  // the boot sector says 512 bytes a sector
-  mount();
-  EXPECT_EQ(f_opendir(&dir, "0:"), FR_NO_FILESYSTEM);
-  vol.reset();
-
-  // Unregistered drive
+  for (const auto& c : cases) {
+    insert(c.image, c.sectorSize);
+    media[0].present = c.present;
+    media[0].failAfterReads = c.failAfterReads;
+    mount();
+    EXPECT_EQ(f_opendir(&dir, "0:"), c.res);
+    vol.reset();
+  }
   EXPECT_EQ(f_opendir(&dir, "0:"), FR_NOT_ENABLED);
 }
 
-TEST_F(Media, AChangedMediumIsMountedAgainAndOldObjectsBecomeInvalid) {
+TEST_F(Media, AChangedMediumIsMountedAgainAndOldObjectsBecomeInvalidAsAtUnmounting) {
   mount();
   FIL f;
   ASSERT_EQ(f_open(&f, "song.mp3", FA_READ), FR_OK);
@@ -151,17 +148,10 @@ TEST_F(Media, AChangedMediumIsMountedAgainAndOldObjectsBecomeInvalid) {
   EXPECT_EQ(list("0:"), (std::vector<std::string>{"other.txt"}));  // back at the root
   EXPECT_EQ(f_read(&f, buf, sizeof buf, &br), FR_INVALID_OBJECT);
   EXPECT_EQ(f_close(&f), FR_INVALID_OBJECT);
-}
-
-TEST_F(Media, UnmountingInvalidatesOpenObjects) {
-  mount();
-  FIL f;
-  ASSERT_EQ(f_open(&f, "song.mp3", FA_READ), FR_OK);
+  // Unmounting invalidates open objects too.
+  ASSERT_EQ(f_open(&f, "other.txt", FA_READ), FR_OK);
   EXPECT_EQ(f_mount(nullptr, vol->path, 0), FR_OK);
-  uint8_t buf[16];
-  UINT br = 0;
   EXPECT_EQ(f_read(&f, buf, sizeof buf, &br), FR_INVALID_OBJECT);
-  DIR dir;
   EXPECT_EQ(f_opendir(&dir, "0:"), FR_NOT_ENABLED);
 }
 
@@ -448,12 +438,10 @@ class ExFat : public ::testing::Test {
   std::unique_ptr<Volume> vol;
 };
 
-TEST_F(ExFat, VolumeListsInStoredOrderWithNamesAndAttributes) {
-  EXPECT_EQ(list("0:"),
-            (std::vector<std::string>{"Zoo", "animals", "Hidden", "song.mp3", "frag.bin",
-                                      "M\x84"
-                                      "dchen mit einem sehr langen Namen.mp3",
-                                      "?"}));
+TEST_F(ExFat, VolumeListsInStoredOrderAndReadsFilesAndFolders) {
+  EXPECT_EQ(list("0:"), (std::vector<std::string>{
+                            "Zoo", "animals", "Hidden", "song.mp3", "frag.bin",
+                            "M\x84" + std::string("dchen mit einem sehr langen Namen.mp3"), "?"}));
   FILINFO fno;
   ASSERT_EQ(f_stat("hidden", &fno), FR_OK);
   EXPECT_EQ(fno.fattrib & (AM_DIR | AM_HID), AM_DIR | AM_HID);
@@ -464,9 +452,7 @@ TEST_F(ExFat, VolumeListsInStoredOrderWithNamesAndAttributes) {
   ASSERT_EQ(f_findfirst(&dir, &fno, "Zoo", "*.bmp"), FR_OK);
   EXPECT_STREQ(fno.fname, "b.BMP");
   f_closedir(&dir);
-}
-
-TEST_F(ExFat, ContiguousAndChainedFilesReadByteExact) {
+  // Contiguous and chained files read byte for byte, in any chunks and from any offset.
   for (UINT chunk : {512u, 333u, 70000u}) {
     std::vector<uint8_t> got;
     ASSERT_EQ(readAll("song.mp3", got, chunk), FR_OK);
@@ -488,15 +474,12 @@ TEST_F(ExFat, ContiguousAndChainedFilesReadByteExact) {
     EXPECT_EQ(0, std::memcmp(buf, data.data() + ofs, br)) << ofs;
   }
   f_close(&f);
-}
-
-TEST_F(ExFat, FoldersAndParentPaths) {
+  // Folders and parent paths.
   ASSERT_EQ(f_chdir("zoo\\SUB"), FR_OK);
   EXPECT_EQ(list(""), (std::vector<std::string>{"deep.txt"}));
   char cwd[64];
   ASSERT_EQ(f_getcwd(cwd, sizeof cwd), FR_OK);
   EXPECT_STREQ(cwd, "0:/Zoo/sub");
-  FILINFO fno;
   EXPECT_EQ(f_stat("../a.bmp", &fno), FR_OK);
   EXPECT_EQ(fno.fsize, 7u);
   EXPECT_EQ(f_stat("../../song.mp3", &fno), FR_OK);
