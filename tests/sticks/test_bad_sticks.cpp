@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "stick_images.h"
 
@@ -28,14 +29,14 @@ struct BadStick {
   const char* name;
   std::function<const std::string&()> image;
   std::string listed;  // the folder lines
-  std::string alsoPrinted;
+  std::vector<std::string> alsoPrinted;
 };
 
 class BadSticks : public ::testing::TestWithParam<BadStick> {};
 
 TEST_P(BadSticks, ListWhatCanBeReadAndGoOn) {
   const BadStick& b = GetParam();
-  const SimRun r =
+  const proc::Sim r =
       simulate(b.image(), "wait 5s\nevent BTN_PlaybackFolder main=0 playback=0\nwait 2s\n");
   ASSERT_EQ(r.status, 0) << r.err;
   std::string listed;
@@ -47,7 +48,7 @@ TEST_P(BadSticks, ListWhatCanBeReadAndGoOn) {
     }
   }
   EXPECT_EQ(listed, b.listed);
-  EXPECT_NE(r.log.find(b.alsoPrinted), std::string::npos) << r.log;
+  for (const std::string& p : b.alsoPrinted) EXPECT_NE(r.log.find(p), std::string::npos) << p;
   EXPECT_NE(r.log.find("play 0:\\Ordner 01\\CD 1\\Lied.mp3\r\n"), std::string::npos) << r.log;
   EXPECT_EQ(eventTimes(r.trace, "audio", R"("state":"start")").size(), 1u);
 }
@@ -56,21 +57,16 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, BadSticks,
     ::testing::Values(
         // The chain check ends the walk before the root's first cluster comes round again.
-        BadStick{"LoopingRoot", loopingRootStick, folders(20), "picture read 822"},
+        BadStick{"LoopingRoot", loopingRootStick, folders(20), {"picture read 822"}},
         // The root ends after its first cluster (8 folders); "Ordner 02" cannot be opened;
-        // the picture's chain leaves the volume after its first 512 bytes.
-        BadStick{"ChainsOutsideTheVolume", outsideStick, folders(8),
-                 "open root err\n"
-                 "Folder: Ordner 01"},
+        // the picture's chain leaves the volume after its first 512 bytes: a short read.
+        BadStick{"ChainsOutsideTheVolume",
+                 outsideStick,
+                 folders(8),
+                 {"open root err\nFolder: Ordner 01",
+                  "size mismatch: 822, 512\r\npicture read 512\r\n"}},
         // A directory holds at most 65,536 entries: "Zuletzt" beyond them is never reached.
-        BadStick{"HugeRoot", hugeRootStick, folders(20), "picture read 822"}),
+        BadStick{"HugeRoot", hugeRootStick, folders(20), {"picture read 822"}}),
     [](const ::testing::TestParamInfo<BadStick>& i) { return std::string(i.param.name); });
-
-TEST(BadSticks, APictureWhoseChainLeavesTheVolumeIsAShortRead) {
-  const SimRun r = simulate(outsideStick(), "wait 3s\n");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.log.find("size mismatch: 822, 512\r\npicture read 512\r\n"), std::string::npos)
-      << r.log;
-}
 
 }  // namespace

@@ -38,9 +38,9 @@ long lastFolderLine(const std::string& trace) {
 }
 
 TEST(BigSticks, TwoHundredFiftySixFoldersOfSixteenListWithinFiveSecondsAndSoundAtOnce) {
-  const SimRun r = simulate(bigStick(),
-                            "wait 6s\nevent BTN_PlaybackFolder main=199 playback=15\n"
-                            "wait 1s\nevent BTN_PlaybackFolder main=7 playback=3\nwait 1s\n");
+  const proc::Sim r = simulate(bigStick(),
+                               "wait 6s\nevent BTN_PlaybackFolder main=199 playback=15\n"
+                               "wait 1s\nevent BTN_PlaybackFolder main=7 playback=3\nwait 1s\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(folderLines(r.log), bigStickFolderLines());
   const long listed = lastFolderLine(r.trace);
@@ -56,7 +56,7 @@ TEST(BigSticks, TwoHundredFiftySixFoldersOfSixteenListWithinFiveSecondsAndSoundA
 }
 
 TEST(BigSticks, TheDemoStickListsWithinOneSecond) {
-  const SimRun r = simulate(SHAPEPLAY_DEMO_STICK, "wait 2s\n");
+  const proc::Sim r = simulate(SHAPEPLAY_DEMO_STICK, "wait 2s\n");
   ASSERT_EQ(r.status, 0) << r.err;
   const long listed = lastFolderLine(r.trace);
   EXPECT_GT(listed, 0);
@@ -65,7 +65,7 @@ TEST(BigSticks, TheDemoStickListsWithinOneSecond) {
 
 // 4,000 files in the root before the folders (the folders' look-ups pass them all).
 TEST(BigSticks, ThousandsOfRootFilesListWithinTenSecondsAndTheIdleCountStartsAfterwards) {
-  const SimRun r =
+  const proc::Sim r =
       simulate(manyFilesStick(), "wait 12s\nevent BTN_Folder_Refresh main=3\nwait 255s\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(folderLines(r.log), bigStickFolderLines());
@@ -82,7 +82,7 @@ TEST(BigSticks, ThousandsOfRootFilesListWithinTenSecondsAndTheIdleCountStartsAft
 // A stick so slow that its list takes longer than the idle time (1.5 s a command): the device
 // lists it to the end and switches off 250 s after the list is shown.
 TEST(BigSticks, NoSwitchOffWhileAStickIsListed) {
-  const SimRun r = simulate(bigStick(), "wait 800s\n", {"--stick-timing", "1500ms,1250ns"});
+  const proc::Sim r = simulate(bigStick(), "wait 800s\n", {"--stick-timing", "1500ms,1250ns"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(folderLines(r.log), bigStickFolderLines());
   const long listed = lastFolderLine(r.trace);

@@ -41,7 +41,7 @@ TEST(ConsoleLines, ThreeThreadsPrintingAtOnceLoseNoLineAndMixNone) {
   std::string script = "wait 600ms\n";
   for (int i = 0; i < 5; ++i) script += "turn 1\nwait 300ms\n";
   script += "wait 2s\nevent BTN_PlaybackFolder main=199 playback=15\nwait 14s\n";
-  const SimRun r = simulate(bigStick(), script, {"--sram", sramWithFolderCount(256)});
+  const proc::Sim r = simulate(bigStick(), script, {"--sram", sramWithFolderCount(256)});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = logLines(r.log);
 
