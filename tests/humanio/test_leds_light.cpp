@@ -137,17 +137,13 @@ TEST(Dimming, ANewLevelTakesEffectWithinOnePeriod) {
   EXPECT_EQ(high, (std::vector<long>{-1, 300, 100})) << r.trace;
 }
 
+// Only the low 16 bits of the average count; the first reading starts the average, later
+// ones move it by 1/200 of the difference.
 TEST(LightSensor, FilteredReadingGivesTheBrightness) {
-  EXPECT_EQ(Ldr::lumOf(0), 512);
-  EXPECT_EQ(Ldr::lumOf(999), 512);
-  EXPECT_EQ(Ldr::lumOf(1000), 506);
-  EXPECT_EQ(Ldr::lumOf(2000), 256);
-  EXPECT_EQ(Ldr::lumOf(3000), 6);
-  EXPECT_EQ(Ldr::lumOf(3001), 5);
-  EXPECT_EQ(Ldr::lumOf(4095), 5);
-  // Only the low 16 bits of the average count.
-  EXPECT_EQ(Ldr::lumOf(65536 + 2000), 256);
-  // The first reading starts the average; later ones move it by 1/200 of the difference.
+  const std::pair<unsigned, int> brightness[] = {{0, 512},    {999, 512},         {1000, 506},
+                                                 {2000, 256}, {3000, 6},          {3001, 5},
+                                                 {4095, 5},   {65536 + 2000, 256}};
+  for (const auto& [average, lum] : brightness) EXPECT_EQ(Ldr::lumOf(average), lum) << average;
   EXPECT_EQ(Ldr::filter(0, 3000), 3000u);
   EXPECT_EQ(Ldr::filter(1000, 3000), 1010u);
   EXPECT_EQ(Ldr::filter(3000, 1000), 2990u);
