@@ -17,94 +17,89 @@ using settingstest::step;
 
 _AudioSettings& settings() { return Singleton<_AudioSettings>::Instance(); }
 
+// Each setter's writes, step by step ("" none); the codec comes out of reset muted: muting
+// again changes nothing. The re-apply form (setVolume()) un-mutes a non-zero volume while the
+// output is open; paused or stopped (closed), the output stays muted whatever the volume
+// does, until it opens.
+struct Step {
+  const char* name;
+  void (*action)(_AudioSettings&);
+  const char* writes;
+};
+const Step kSteps[] = {
+    {"open", [](_AudioSettings& s) { s.openOutput(true); }, nullptr},
+    {"volume 0", [](_AudioSettings& s) { s.setVolume(0); }, "codec 0420=0200\ncodec 0422=0200\n"},
+    {"volume 20", [](_AudioSettings& s) { s.setVolume(20); },
+     "codec 0420=0010\nmute 0\ncodec 0422=0010\ncodec 0026=0154\ncodec 0027=0154\n"},
+    {"volume 100",
+     [](_AudioSettings& s) {
+       s.setVolume(100);
+       note("stored " + std::to_string(s.getVolume()));
+     },
+     "codec 0026=017F\ncodec 0027=017F\n"},
+    {"volume 45",
+     [](_AudioSettings& s) {
+       s.setVolume(45);
+       Singleton<Volume>::Instance().currentVal = 45;
+     },
+     nullptr},
+    {"max 30",
+     [](_AudioSettings& s) {
+       s.setMaxVolume(30);
+       note("max " + std::to_string(SramData::data.maxVolume) + " volume " +
+            std::to_string(s.getVolume()) + " knob " +
+            std::to_string(Singleton<Volume>::Instance().currentVal) + "/" +
+            std::to_string(Singleton<Volume>::Instance().maxVal));
+     },
+     "codec 0026=015E\ncodec 0027=015E\n"},
+    {"volume 20 again", [](_AudioSettings& s) { s.setVolume(20); }, nullptr},
+    {"max 63", [](_AudioSettings& s) { s.setMaxVolume(63); }, ""},
+    {"equalizer flat", [](_AudioSettings& s) { s.setEqualizer(12, 12, 12, 12, 12); },
+     "codec 0480=6319\ncodec 0481=6300\n"},
+    {"equalizer 0 24 5 17 3", [](_AudioSettings& s) { s.setEqualizer(0, 24, 5, 17, 3); },
+     "codec 0480=060B\ncodec 0481=88C0\n"},
+    {"3d 0", [](_AudioSettings& s) { s.set3d(0); }, "codec 0421=0110\n"},
+    {"3d 31", [](_AudioSettings& s) { s.set3d(31); }, "codec 0421=3F10\n"},
+    {"boost 0", [](_AudioSettings& s) { s.setSpkBoost(0); }, "codec 0025=0140\n"},
+    {"boost 3", [](_AudioSettings& s) { s.setSpkBoost(3); }, "codec 0025=015B\n"},
+    {"boost 7", [](_AudioSettings& s) { s.setSpkBoost(7); }, "codec 0025=017F\n"},
+    // Beyond the 3-bit field: the top.
+    {"boost 9", [](_AudioSettings& s) { s.setSpkBoost(9); }, "codec 0025=017F\n"},
+    {"reapply 20", [](_AudioSettings& s) { s.setVolume(); },
+     "codec 0420=0010\ncodec 0422=0010\ncodec 0026=0154\ncodec 0027=0154\n"},
+    {"mute", [](_AudioSettings& s) { s.setVolume(0); }, nullptr},
+    {"reapply 0", [](_AudioSettings& s) { s.setVolume(); }, "codec 0420=0200\ncodec 0422=0200\n"},
+    {"close", [](_AudioSettings& s) { s.openOutput(false); }, nullptr},
+    {"closed volume 20", [](_AudioSettings& s) { s.setVolume(20); },
+     "codec 0026=0154\ncodec 0027=0154\n"},
+    {"closed reapply", [](_AudioSettings& s) { s.setVolume(); },
+     "codec 0026=0154\ncodec 0027=0154\n"},
+    {"closed volume 0 and 9",
+     [](_AudioSettings& s) {
+       s.setVolume(0);
+       s.setVolume(9);
+     },
+     "codec 0420=0200\ncodec 0422=0200\ncodec 0026=0149\ncodec 0027=0149\n"},
+    {"open again", [](_AudioSettings& s) { s.openOutput(true); },
+     "codec 0420=0010\nmute 0\ncodec 0422=0010\n"},
+};
+
 TEST(CodecSettings, EachSetterWritesItsRegisterValues) {
   auto r = settingstest::onBoard([] {
-    auto& s = settings();
-    step("open");
-    s.openOutput(true);  // the output plays: the volume alone decides the mute
-    step("volume 0");
-    s.setVolume(0);
-    step("volume 20");
-    s.setVolume(20);
-    step("volume 100");
-    s.setVolume(100);
-    note("stored " + std::to_string(s.getVolume()));
-    step("volume 45");
-    s.setVolume(45);
-    Singleton<Volume>::Instance().currentVal = 45;
-    step("max 30");
-    s.setMaxVolume(30);
-    note("max " + std::to_string(SramData::data.maxVolume) + " volume " +
-         std::to_string(s.getVolume()) + " knob " +
-         std::to_string(Singleton<Volume>::Instance().currentVal) + "/" +
-         std::to_string(Singleton<Volume>::Instance().maxVal));
-    step("volume 20 again");
-    s.setVolume(20);
-    step("max 63");
-    s.setMaxVolume(63);
-    step("equalizer flat");
-    s.setEqualizer(12, 12, 12, 12, 12);
-    step("equalizer 0 24 5 17 3");
-    s.setEqualizer(0, 24, 5, 17, 3);
-    step("3d 0");
-    s.set3d(0);
-    step("3d 31");
-    s.set3d(31);
-    step("boost 0");
-    s.setSpkBoost(0);
-    step("boost 3");
-    s.setSpkBoost(3);
-    step("boost 7");
-    s.setSpkBoost(7);
-    step("boost 9");
-    s.setSpkBoost(9);
-    step("reapply 20");
-    s.setVolume();
-    step("mute");
-    s.setVolume(0);
-    step("reapply 0");
-    s.setVolume();
-    // Paused or stopped, the output stays muted whatever the volume does, until it opens.
-    step("close");
-    s.openOutput(false);
-    step("closed volume 20");
-    s.setVolume(20);
-    step("closed reapply");
-    s.setVolume();
-    step("closed volume 0 and 9");
-    s.setVolume(0);
-    s.setVolume(9);
-    step("open again");
-    s.openOutput(true);
+    for (const Step& s : kSteps) {
+      step(s.name);
+      s.action(settings());
+    }
     step("end");
     note(std::string("muted ") + (simcodec::muted() ? "yes" : "no") + ", mono " +
-         (s.isMono() ? "on" : "off"));
+         (settings().isMono() ? "on" : "off"));
   });
   const std::string log = busLog(r.trace);
-  // The codec comes out of reset muted: muting again changes nothing.
-  EXPECT_EQ(atStep(log, "volume 0"), "codec 0420=0200\ncodec 0422=0200\n");
-  EXPECT_EQ(atStep(log, "volume 20"),
-            "codec 0420=0010\nmute 0\ncodec 0422=0010\ncodec 0026=0154\ncodec 0027=0154\n");
-  EXPECT_EQ(atStep(log, "volume 100"), "codec 0026=017F\ncodec 0027=017F\n");
-  EXPECT_EQ(atStep(log, "max 30"), "codec 0026=015E\ncodec 0027=015E\n");
-  EXPECT_EQ(atStep(log, "max 63"), "");
-  EXPECT_EQ(atStep(log, "equalizer flat"), "codec 0480=6319\ncodec 0481=6300\n");
-  EXPECT_EQ(atStep(log, "equalizer 0 24 5 17 3"), "codec 0480=060B\ncodec 0481=88C0\n");
-  EXPECT_EQ(atStep(log, "3d 0"), "codec 0421=0110\n");
-  EXPECT_EQ(atStep(log, "3d 31"), "codec 0421=3F10\n");
-  EXPECT_EQ(atStep(log, "boost 0"), "codec 0025=0140\n");
-  EXPECT_EQ(atStep(log, "boost 3"), "codec 0025=015B\n");
-  EXPECT_EQ(atStep(log, "boost 7"), "codec 0025=017F\n");
-  EXPECT_EQ(atStep(log, "boost 9"), "codec 0025=017F\n") << "beyond the 3-bit field: the top";
-  // The re-apply form un-mutes a non-zero volume while the output is open.
-  EXPECT_EQ(atStep(log, "reapply 20"),
-            "codec 0420=0010\ncodec 0422=0010\ncodec 0026=0154\ncodec 0027=0154\n");
-  EXPECT_EQ(atStep(log, "reapply 0"), "codec 0420=0200\ncodec 0422=0200\n");
-  EXPECT_EQ(atStep(log, "closed volume 20"), "codec 0026=0154\ncodec 0027=0154\n");
-  EXPECT_EQ(atStep(log, "closed reapply"), "codec 0026=0154\ncodec 0027=0154\n");
-  EXPECT_EQ(atStep(log, "closed volume 0 and 9"),
-            "codec 0420=0200\ncodec 0422=0200\ncodec 0026=0149\ncodec 0027=0149\n");
-  EXPECT_EQ(atStep(log, "open again"), "codec 0420=0010\nmute 0\ncodec 0422=0010\n");
+  for (const Step& s : kSteps) {
+    if (s.writes != nullptr) {
+      EXPECT_EQ(atStep(log, s.name), s.writes) << s.name;
+    }
+  }
   EXPECT_EQ(r.notes, "stored 63\nmax 30 volume 30 knob 30/30\nmuted no, mono on\n");
 }
 

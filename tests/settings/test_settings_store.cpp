@@ -164,32 +164,6 @@ TEST(ResumePosition, CoversFilesOfHalfAGibibyteToTheUnit) {
   EXPECT_EQ(positionFromField(positionToField(0xFFFFFFFFu)), MAX_POSITION);
 }
 
-TEST(SettingsStore, OlderRecordIsConvertedAndStoredAgain) {
-  auto r = settingstest::onBoard(
-      [] {
-        auto& s = settings();
-        s.init();
-        s.changeRootFolder(5);
-        s.changeAudioFolder(2);
-        note("track " + std::to_string(s.getAudioTrackNumber()) + " position " +
-             std::to_string(s.getFilePosition()));
-        SramDataStruct chip;
-        simsram::read(0, &chip, sizeof chip);
-        note("chip version " + std::to_string(chip.versionOfConfiguation) + " position field " +
-             std::to_string(chip.audioFolder[5][2].positionInFile) + ", volume " +
-             std::to_string(chip.currentVolume));
-      },
-      [] {
-        SramDataStruct rec = sampleRecord();
-        rec.versionOfConfiguation = SRAM_VERSION_BYTE_POSITIONS;
-        rec.audioFolder[5][2] = {9, 20000};  // byte offset
-        settingstest::storeOnChip(rec);
-      });
-  EXPECT_TRUE(r.console.starts_with("Conf upgraded\nConf read\n")) << r.console;
-  EXPECT_TRUE(r.console.ends_with("equalizer[4]:5\nw")) << r.console;
-  EXPECT_EQ(r.notes, "track 9 position 16384\nchip version 42245 position field 2, volume 22\n");
-}
-
 TEST(SettingsStore, OutOfRangeFieldsAreRepairedOnLoad) {
   auto r = settingstest::onBoard(
       [] {
