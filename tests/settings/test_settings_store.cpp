@@ -220,32 +220,6 @@ TEST(SettingsStore, OutOfRangeFieldsAreRepairedOnLoad) {
             std::string::npos);
 }
 
-// The human-input thread runs at the main loop's priority and takes turns with it at every
-// tick; it applies the parents' settings as soon as it finds them marked. Whenever it looks,
-// it must find the stored values, never the defaults.
-TEST(SettingsStore, TheHumanInputThreadNeverSeesTheDefaultsOfAStoredRecord) {
-  auto r = settingstest::onBoard(
-      [] {
-        settings().init();
-        vTaskDelay(5);
-      },
-      [] {
-        settingstest::storeOnChip(sampleRecord());
-        xTaskCreate(
-            [](void*) {
-              for (;;) {
-                if (parentsSettings.changed.load() != 0) {
-                  note(parentsCurrents());
-                  parentsSettings.changed = 0;
-                }
-                vTaskDelay(1);
-              }
-            },
-            "HumanInputTask", 1024, nullptr, 4, nullptr);
-      });
-  EXPECT_EQ(r.notes, "boost 2 eq 1 2 3 4 5 max 50 3d 9 resume 1 changed 1\n");
-}
-
 std::atomic<bool> writing{false};
 
 // The power-off path (main loop's priority) writes while the main loop is in the middle of a

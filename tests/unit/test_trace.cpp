@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -220,31 +219,6 @@ TEST(TraceWrite, BrokenPipeTurnsTracingOff) {
   simtrace::open(-1);
   signal(SIGPIPE, oldHandler);
   close(fds[1]);
-}
-
-TEST(TraceWrite, WorksInAForkedChild) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  simtrace::setClock(nullptr);
-  simtrace::open(-1);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    close(fds[0]);
-    simtrace::open(fds[1]);
-    simtrace::Event("child").num("pid", 1);
-    simtrace::flush();
-    _exit(simtrace::error());
-  }
-  close(fds[1]);
-  std::string got;
-  char buf[256];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) got.append(buf, n);
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(got, "{\"t\":0,\"ev\":\"child\",\"pid\":1}\n");
 }
 
 }  // namespace
