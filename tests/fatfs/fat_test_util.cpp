@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+
+#include "process.h"
 
 namespace fattest {
 
@@ -58,16 +59,19 @@ DRESULT tIoctl(BYTE lun, BYTE cmd, void* buff) {
 
 const Diskio_drvTypeDef TestDriver = {tInitialize, tStatus, tRead, nullptr, tIoctl};
 
-std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+namespace {
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+  const std::string s = proc::readFile(path);
+  return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+const std::string& scratch() {
+  static const std::string dir = proc::tempDir();
+  return dir;
 }
+
+}  // namespace
 
 std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
   std::vector<uint8_t> v(size);
@@ -79,18 +83,6 @@ std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
     b = static_cast<uint8_t>(x);
   }
   return v;
-}
-
-const std::string& scratch() {
-  static const std::string dir = [] {
-    char tmpl[] = "/tmp/fatfs_tests_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    std::string s = d != nullptr ? d : "/tmp";
-    static std::string keep = s;
-    std::atexit([] { std::filesystem::remove_all(keep); });
-    return s;
-  }();
-  return dir;
 }
 
 void sh(const std::string& command) {
@@ -113,9 +105,11 @@ void FatImage::mkdir(const std::string& path) {
   sh("mmd -i " + quote(file_) + " " + quote("::/" + path));
 }
 
+std::vector<uint8_t> FatImage::bytes() const { return readBytes(file_); }
+
 void FatImage::put(const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string src = scratch() + "/src.bin";
-  writeFile(src, bytes);
+  proc::writeFile(src, std::string(bytes.begin(), bytes.end()));
   sh("mcopy -o -i " + quote(file_) + " " + quote(src) + " " + quote("::/" + path));
 }
 
@@ -187,7 +181,7 @@ ExFatImage::ExFatImage(unsigned sizeKiB) {
   std::filesystem::remove(file);
   sh("truncate -s " + std::to_string(sizeKiB) + "K " + quote(file) + " && mkfs.exfat " +
      quote(file));
-  img_ = readFile(file);
+  img_ = readBytes(file);
   ss_ = 1u << img_[108];
   spc_ = 1u << img_[109];
   fatOff_ = ld32(&img_[80]) * ss_;

@@ -32,13 +32,9 @@ struct Medium {
 extern Medium media[2];
 extern const Diskio_drvTypeDef TestDriver;
 
-std::vector<uint8_t> readFile(const std::string& path);
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // Deterministic pseudo-random bytes.
 std::vector<uint8_t> pattern(size_t size, uint32_t seed);
 
-// A scratch directory for one test program, removed at exit.
-const std::string& scratch();
 // Runs a shell command (mtools need no drive configuration); fails the test when it fails.
 void sh(const std::string& command);
 
@@ -51,7 +47,7 @@ class FatImage {
   void put(const std::string& path, const std::vector<uint8_t>& bytes);
   void attrib(const std::string& flags, const std::string& path);
   void remove(const std::string& path);
-  std::vector<uint8_t> bytes() const { return readFile(file_); }
+  std::vector<uint8_t> bytes() const;
   const std::string& file() const { return file_; }
 
  private:
