@@ -249,29 +249,6 @@ TEST_F(WidgetTest, VerticalSliderMapsValuesToTheIndicatorAndReportsEveryTouch) {
   EXPECT_EQ(shown(11 + 10, 38 + 60), 0x00A0FFU);
 }
 
-TEST_F(WidgetTest, LaterChildrenLieOnTopAndReaddingRaises) {
-  touchgfx::Box a(50, 50, RED), b(50, 50, BLUE);
-  a.setXY(10, 10);
-  b.setXY(30, 30);
-  screen.add(a);
-  screen.add(b);
-  frame();
-  EXPECT_EQ(shown(40, 40), BLUE);
-  screen.add(a);  // taken out and put on top
-  a.invalidate();
-  frame();
-  EXPECT_EQ(shown(40, 40), RED);
-  screen.remove(a);
-  a.invalidate();
-  frame();
-  EXPECT_EQ(shown(40, 40), BLUE);
-  EXPECT_EQ(shown(15, 15), WHITE);
-  b.setVisible(false);
-  b.invalidate();
-  frame();
-  EXPECT_EQ(shown(40, 40), WHITE);
-}
-
 TEST_F(WidgetTest, SolidWidgetsHideWhatLiesBeneathFromDrawing) {
   Probe probe;
   probe.setPosition(0, 0, 100, 100);

@@ -42,56 +42,37 @@ std::string chain() {
   return out;
 }
 
-TEST(Ws2811, FirstUseSendsSeventyTwoZeroBitsBetweenTwoResetGaps) {
-  auto r = inTask([] {
-    Ws2811& ws = Singleton<Ws2811>::Instance();
-    note("busy " + std::to_string(ws.dma_busy.load()));
-    vTaskDelay(1);
-    note("busy " + std::to_string(ws.dma_busy.load()));
-    const std::vector<uint32_t> sent = simws2811::lastBurst();
-    std::string wire;
-    for (uint32_t v : sent) wire += std::to_string(v) + " ";
-    note(wire);
-    note(chain());
-  });
-  EXPECT_EQ(r.notes, "busy 1\nbusy 0\n" + repeat("0", 30) + repeat("30", 72) + repeat("0", 30) +
-                         "\n0,0,0 0,0,0 0,0,0 \n");
-  EXPECT_EQ(events(r.trace, "leds").size(), 1u);
-}
-
-TEST(Ws2811, EachLedGoesOutBlueRedGreenMostSignificantBitFirst) {
-  auto r = inTask([] {
-    Ws2811& ws = Singleton<Ws2811>::Instance();
-    vTaskDelay(1);
-    ws.LEDs[0].set(255, 0, 1);
-    ws.LEDs[2].set(0x12, 0x34, 0x56);
-    ws.updateLED();
-    note(values(ws.framebuffer, 30, 8));
-    note(values(ws.framebuffer, 38, 8));
-    note(values(ws.framebuffer, 46, 8));
-    vTaskDelay(1);
-    note(chain());
-  });
-  EXPECT_EQ(r.notes, repeat("30", 7) + "80 \n" + repeat("80", 8) + "\n" + repeat("30", 8) +
-                         "\n255,0,1 0,0,0 18,52,86 \n");
-  EXPECT_NE(r.trace.find(R"("ev":"leds","rgb":[[255,0,1],[0,0,0],[18,52,86]])"), std::string::npos);
-}
-
-TEST(Ws2811, AnUpdateWhileABurstRunsLeavesTheBufferAndIsDropped) {
+// The first use sends seventy-two zero bits between two reset gaps; an update while that burst
+// runs leaves the buffer and is dropped; the next sends each LED blue, red, green, the most
+// significant bit first (the LED the dropped update set goes out with it).
+TEST(Ws2811, EachLedGoesOutBlueRedGreenAndAnUpdateDuringABurstIsDropped) {
   auto r = inTask([] {
     Ws2811& ws = Singleton<Ws2811>::Instance();  // the dark frame is on its way
+    note("busy " + std::to_string(ws.dma_busy.load()));
     std::vector<uint16_t> before(ws.framebuffer, ws.framebuffer + Ws2811::WS2811_FRAMEBUF_LEN);
     ws.LEDs[1].set(7, 8, 9);
     ws.updateLED();
     note(std::memcmp(before.data(), ws.framebuffer, before.size() * 2) == 0 ? "untouched"
                                                                             : "overwritten");
     vTaskDelay(1);
+    std::string wire;
+    for (uint32_t v : simws2811::lastBurst()) wire += std::to_string(v) + " ";
+    note("busy " + std::to_string(ws.dma_busy.load()) + ", sent " + wire);
     note(std::to_string(simws2811::bursts()) + " " + chain());
-    ws.updateLED();  // the burst has ended: this one goes out
+    ws.LEDs[0].set(255, 0, 1);
+    ws.LEDs[2].set(0x12, 0x34, 0x56);
+    ws.updateLED();
+    note(values(ws.framebuffer, 30, 8) + "| " + values(ws.framebuffer, 38, 8) + "| " +
+         values(ws.framebuffer, 46, 8));
     vTaskDelay(1);
     note(std::to_string(simws2811::bursts()) + " " + chain());
   });
-  EXPECT_EQ(r.notes, "untouched\n1 0,0,0 0,0,0 0,0,0 \n2 0,0,0 7,8,9 0,0,0 \n");
+  EXPECT_EQ(r.notes, "busy 1\nuntouched\nbusy 0, sent " + repeat("0", 30) + repeat("30", 72) +
+                         repeat("0", 30) + "\n1 0,0,0 0,0,0 0,0,0 \n" + repeat("30", 7) + "80 | " +
+                         repeat("80", 8) + "| " + repeat("30", 8) +
+                         "\n2 255,0,1 7,8,9 18,52,86 \n");
+  EXPECT_EQ(events(r.trace, "leds").size(), 2u);
+  EXPECT_NE(r.trace.find(R"("ev":"leds","rgb":[[255,0,1],[7,8,9],[18,52,86]])"), std::string::npos);
 }
 
 // The dimmer at `level`, measured over the periods that follow.
