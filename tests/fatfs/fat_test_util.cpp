@@ -66,12 +66,16 @@ std::vector<uint8_t> readBytes(const std::string& path) {
   return std::vector<uint8_t>(s.begin(), s.end());
 }
 
+}  // namespace
+
 const std::string& scratch() {
   static const std::string dir = proc::tempDir();
   return dir;
 }
 
-}  // namespace
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  proc::writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
 
 std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
   std::vector<uint8_t> v(size);
@@ -109,7 +113,7 @@ std::vector<uint8_t> FatImage::bytes() const { return readBytes(file_); }
 
 void FatImage::put(const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string src = scratch() + "/src.bin";
-  proc::writeFile(src, std::string(bytes.begin(), bytes.end()));
+  writeFile(src, bytes);
   sh("mcopy -o -i " + quote(file_) + " " + quote(src) + " " + quote("::/" + path));
 }
 

@@ -32,9 +32,12 @@ struct Medium {
 extern Medium media[2];
 extern const Diskio_drvTypeDef TestDriver;
 
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // Deterministic pseudo-random bytes.
 std::vector<uint8_t> pattern(size_t size, uint32_t seed);
 
+// A scratch directory for one test program, removed at exit.
+const std::string& scratch();
 // Runs a shell command (mtools need no drive configuration); fails the test when it fails.
 void sh(const std::string& command);
 
