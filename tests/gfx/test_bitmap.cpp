@@ -1,5 +1,5 @@
-// Bitmaps: the static table as given, and the dynamic bitmaps in a cache of 0x81000 bytes
-// with room for at most 6 of them.
+// Dynamic bitmaps in a cache of 0x81000 bytes with room for at most 6 of them. (The static
+// table: test_asset_tables.cpp, and every widget drawing a bitmap.)
 #include "gfx_test.h"
 
 namespace gfxtest {
@@ -9,27 +9,6 @@ using touchgfx::Bitmap;
 using touchgfx::BITMAP_INVALID;
 using touchgfx::BitmapId;
 using touchgfx::Rect;
-
-TEST(Bitmaps, StaticTableGivesSizesFormatsAndSolidRectangles) {
-  BitmapTable t;
-  t.add(
-      68, 68, Bitmap::ARGB8888, [](int, int) { return 0xFF0000U; }, [](int, int) { return 255; },
-      Rect(4, 5, 60, 58));
-  t.add(
-      128, 128, Bitmap::RGB565, [](int, int) { return 0U; }, [](int, int) { return 255; },
-      Rect(0, 0, 128, 128));
-  t.install();
-  const Bitmap shape(0), note(1);
-  EXPECT_EQ(shape.getWidth(), 68);
-  EXPECT_EQ(shape.getFormat(), Bitmap::ARGB8888);
-  EXPECT_EQ(shape.getSolidRect(), Rect(4, 5, 60, 58));
-  EXPECT_TRUE(shape.hasTransparentPixels());
-  EXPECT_EQ(note.getFormat(), Bitmap::RGB565);
-  EXPECT_FALSE(note.hasTransparentPixels());
-  EXPECT_EQ(Bitmap(2).getWidth(), 0);  // beyond the table
-  EXPECT_EQ(Bitmap(2).getData(), nullptr);
-  touchgfx::Bitmap::registerBitmapDatabase(nullptr, 0);
-}
 
 class DynamicBitmaps : public ::testing::Test {
  protected:
@@ -78,7 +57,10 @@ TEST_F(DynamicBitmaps, MoreThanTheCacheHoldsIsRefusedUntilRoomIsFreed) {
   EXPECT_NE(Bitmap::dynamicBitmapCreate(512, 258, Bitmap::RGB565), BITMAP_INVALID);
 }
 
+// No cache, no size or an id beyond the table gives none.
 TEST_F(DynamicBitmaps, NoCacheOrNoSizeGivesNone) {
+  EXPECT_EQ(Bitmap(7).getWidth(), 0);
+  EXPECT_EQ(Bitmap(7).getData(), nullptr);
   EXPECT_EQ(Bitmap::dynamicBitmapCreate(0, 10, Bitmap::RGB888), BITMAP_INVALID);
   EXPECT_EQ(Bitmap::dynamicBitmapCreate(10, 10, static_cast<Bitmap::BitmapFormat>(7)),
             BITMAP_INVALID);

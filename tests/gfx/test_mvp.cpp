@@ -115,17 +115,5 @@ TEST_F(MvpTest, SlideTakesTwentyFramesThenAfterTransition) {
   EXPECT_EQ(view.background.getY(), 0);
 }
 
-TEST(SlideDistance, SlowsDownAndEndsOnTheWholeDistance) {
-  int previous = 0, previousStep = 1000;
-  for (uint16_t k = 1; k <= 20; ++k) {
-    const int d = touchgfx::detail::slideDistance(k, 20, 480);
-    EXPECT_GT(d, previous);
-    EXPECT_LE(d - previous, previousStep);
-    previousStep = d - previous;
-    previous = d;
-  }
-  EXPECT_EQ(previous, 480);
-}
-
 }  // namespace
 }  // namespace gfxtest

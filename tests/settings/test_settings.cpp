@@ -154,18 +154,6 @@ TEST(SettingsStore, SlotsFollowTheRootFolderAndTheClampedAudioFolder) {
             "stored track 4 position field 15\n");
 }
 
-// The position is kept in 8 KiB units: far into a long track it resumes at most one unit
-// early, never late, and never beyond what the 16-bit field can hold.
-TEST(ResumePosition, CoversFilesOfHalfAGibibyteToTheUnit) {
-  for (uint32_t offset :
-       {0u, 511u, 8191u, 8192u, 70000u, 65536u * 100, 268435455u, 300000000u, 536862720u}) {
-    const uint32_t back = positionFromField(positionToField(offset));
-    EXPECT_LE(back, offset);
-    EXPECT_LT(offset - back, POSITION_UNIT) << offset;
-  }
-  EXPECT_EQ(positionFromField(positionToField(0xFFFFFFFFu)), MAX_POSITION);
-}
-
 TEST(SettingsStore, OutOfRangeFieldsAreRepairedOnLoad) {
   auto r = settingstest::onBoard(
       [] {
