@@ -1,23 +1,81 @@
 // The settings record on the serial SRAM (start-up load with its dump, defaults, slot access,
-// the write policy, the resume position's unit, repairs and concurrent use) and the codec's
-// sound settings, on fresh boards.
+// the write policy, repairs and concurrent use), the codec's sound settings, and the board
+// models they talk to, on fresh boards; what the board saw is read back from the trace: the
+// codec's control-bus writes and the SRAM transfers, split at named steps.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <vector>
 
 #include "audioSettings.h"
 #include "codec.h"
+#include "firmware_board.h"
 #include "parentsSettings.h"
-#include "settings_board.h"
+#include "simi2c.h"
+#include "simkernel.h"
 #include "singleton.h"
+#include "sram.h"
+#include "sram/sram_data.h"
+#include "stm32746g_discovery_audio.h"
+#include "trace.h"
 #include "volume.h"
+#include "wiring.h"
 
 namespace {
 
 using boardtest::note;
-using settingstest::atStep;
-using settingstest::busLog;
-using settingstest::step;
+
+// In the child: a named point in the trace.
+void step(const std::string& name) { simtrace::Event("step").str("name", name); }
+
+// Runs `body` in a task of the main loop's priority after `prepare` (chip content, other
+// tasks) has run in the main context; the console is up.
+boardtest::Result onBoard(std::function<void()> body, std::function<void()> prepare = {}) {
+  return boardtest::inFirmwareTask(body, 2 * simk::kS, prepare);
+}
+
+// In the child: puts `record` at address 0 of the chip.
+void storeOnChip(const SramDataStruct& record) { simsram::write(0, &record, sizeof record); }
+
+// What the board saw, one line each: "codec 0026=0154", "mute 1", "sram write 16660" and
+// "step NAME".
+std::string busLog(const std::string& trace) {
+  static const std::regex codec(R"re("ev":"codec","reg":(\d+),"val":(\d+))re");
+  static const std::regex mute(R"re("ev":"codec","mute":(true|false))re");
+  static const std::regex sram(R"re("ev":"sram","op":"(\w+)","bytes":(\d+))re");
+  static const std::regex stepName(R"re("ev":"step","name":"([^"]*)")re");
+  std::istringstream in(trace);
+  std::string line, out;
+  std::smatch m;
+  char buf[32];
+  while (std::getline(in, line)) {
+    if (std::regex_search(line, m, codec)) {
+      std::snprintf(buf, sizeof buf, "codec %04X=%04X", std::stoi(m[1]), std::stoi(m[2]));
+      out += std::string(buf) + "\n";
+    } else if (std::regex_search(line, m, mute)) {
+      out += std::string("mute ") + (m[1] == "true" ? "1" : "0") + "\n";
+    } else if (std::regex_search(line, m, sram)) {
+      out += "sram " + m[1].str() + " " + m[2].str() + "\n";
+    } else if (std::regex_search(line, m, stepName)) {
+      out += "step " + m[1].str() + "\n";
+    }
+  }
+  return out;
+}
+
+// The lines of `log` after "step from" and before the next step.
+std::string atStep(const std::string& log, const std::string& from) {
+  const std::string marker = "step " + from + "\n";
+  const size_t start = log.find(marker);
+  if (start == std::string::npos) return "(no step " + from + ")";
+  const size_t begin = start + marker.size();
+  const size_t end = log.find("step ", begin);
+  return log.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
 
 _AudioSettings& settings() { return Singleton<_AudioSettings>::Instance(); }
 
@@ -49,7 +107,7 @@ class BlankChip : public testing::TestWithParam<uint8_t> {};
 
 TEST_P(BlankChip, GivesTheDefaultsWhichReachTheChipWithTheFirstWriteOfAChange) {
   const uint8_t blank = GetParam();
-  auto r = settingstest::onBoard(
+  auto r = onBoard(
       [] {
         auto& s = settings();
         s.init();
@@ -86,7 +144,7 @@ TEST_P(BlankChip, GivesTheDefaultsWhichReachTheChipWithTheFirstWriteOfAChange) {
 INSTANTIATE_TEST_SUITE_P(AllZeroAndAllOne, BlankChip, testing::Values(0x00, 0xFF));
 
 TEST(SettingsStore, ValidRecordIsReadBackFieldByFieldWithItsDump) {
-  auto r = settingstest::onBoard(
+  auto r = onBoard(
       [] {
         auto& s = settings();
         s.init();
@@ -105,7 +163,7 @@ TEST(SettingsStore, ValidRecordIsReadBackFieldByFieldWithItsDump) {
         s.triggerWrite();
         step("end");
       },
-      [] { settingstest::storeOnChip(sampleRecord()); });
+      [] { storeOnChip(sampleRecord()); });
   EXPECT_EQ(r.console,
             "Conf read\nSRAM:\nversionOfConfiguation: 42245\nfolderCount: 0\n"
             "currentRootFolderNumber: 3\nusbIdentifier.vid: 0\nusbIdentifier.pid: 0\n"
@@ -121,7 +179,7 @@ TEST(SettingsStore, ValidRecordIsReadBackFieldByFieldWithItsDump) {
 }
 
 TEST(SettingsStore, SlotsFollowTheRootFolderAndTheClampedAudioFolder) {
-  auto r = settingstest::onBoard(
+  auto r = onBoard(
       [] {
         auto& s = settings();
         s.init();
@@ -145,7 +203,7 @@ TEST(SettingsStore, SlotsFollowTheRootFolderAndTheClampedAudioFolder) {
         note("stored track " + std::to_string(SramData::data.audioFolder[5][2].currentFileNumber) +
              " position field " + std::to_string(SramData::data.audioFolder[5][2].positionInFile));
       },
-      [] { settingstest::storeOnChip(sampleRecord()); });
+      [] { storeOnChip(sampleRecord()); });
   EXPECT_EQ(r.notes,
             "[5][2] track 9 position 24576\n"
             "16 selects slot 0: track 7\n"
@@ -155,7 +213,7 @@ TEST(SettingsStore, SlotsFollowTheRootFolderAndTheClampedAudioFolder) {
 }
 
 TEST(SettingsStore, OutOfRangeFieldsAreRepairedOnLoad) {
-  auto r = settingstest::onBoard(
+  auto r = onBoard(
       [] {
         auto& s = settings();
         s.init();
@@ -189,7 +247,7 @@ TEST(SettingsStore, OutOfRangeFieldsAreRepairedOnLoad) {
         rec.positionResume = 5;
         rec.audioFolder[0][1] = {500, 7};
         rec.audioFolder[255][15] = {101, 7};
-        settingstest::storeOnChip(rec);
+        storeOnChip(rec);
       });
   EXPECT_TRUE(r.console.starts_with(
       "Conf repaired: folderCount\nConf repaired: currentRootFolderNumber\n"
@@ -215,7 +273,7 @@ std::atomic<bool> writing{false};
 // The power-off path (main loop's priority) writes while the main loop is in the middle of a
 // write: the transfers take turns and the chip ends up with the whole latest record.
 TEST(SettingsStore, WritesFromTwoThreadsTakeTurns) {
-  auto r = settingstest::onBoard(
+  auto r = onBoard(
       [] {
         auto& s = settings();
         s.init();
@@ -319,7 +377,7 @@ const Step kSteps[] = {
 };
 
 TEST(CodecSettings, EachSetterWritesItsRegisterValues) {
-  auto r = settingstest::onBoard([] {
+  auto r = onBoard([] {
     for (const Step& s : kSteps) {
       step(s.name);
       s.action(settings());
@@ -338,7 +396,7 @@ TEST(CodecSettings, EachSetterWritesItsRegisterValues) {
 }
 
 TEST(CodecSettings, ParentsSettingsChangeWritesInOrderThenStoresTheRecord) {
-  auto r = settingstest::onBoard([] {
+  auto r = onBoard([] {
     auto& s = settings();
     s.init();
     s.setVolume(50);
@@ -378,23 +436,22 @@ TEST(CodecSettings, ParentsSettingsChangeWritesInOrderThenStoresTheRecord) {
 // the tick, sets the volume: the high one may run between any two bus transfers of the low
 // one, but never inside a register pair.
 TEST(CodecSettings, RegisterPairsNeverInterleaveBetweenThreads) {
-  auto r = settingstest::onBoard([] { vTaskDelay(200); },
-                                 [] {
-                                   xTaskCreate(
-                                       [](void*) {
-                                         for (int i = 0;; ++i)
-                                           settings().setEqualizer(i % 25, 3, 4, 5, 6);
-                                       },
-                                       "low", 1024, nullptr, 2, nullptr);
-                                   xTaskCreate(
-                                       [](void*) {
-                                         for (int i = 0;; ++i) {
-                                           vTaskDelay(1);
-                                           settings().setVolume(i % 3 == 0 ? 0 : 1 + i % 63);
-                                         }
-                                       },
-                                       "high", 1024, nullptr, 5, nullptr);
-                                 });
+  auto r = onBoard([] { vTaskDelay(200); },
+                   [] {
+                     xTaskCreate(
+                         [](void*) {
+                           for (int i = 0;; ++i) settings().setEqualizer(i % 25, 3, 4, 5, 6);
+                         },
+                         "low", 1024, nullptr, 2, nullptr);
+                     xTaskCreate(
+                         [](void*) {
+                           for (int i = 0;; ++i) {
+                             vTaskDelay(1);
+                             settings().setVolume(i % 3 == 0 ? 0 : 1 + i % 63);
+                           }
+                         },
+                         "high", 1024, nullptr, 5, nullptr);
+                   });
   const std::string log = busLog(r.trace);
   std::istringstream in(log);
   std::string line, previous;
@@ -418,6 +475,192 @@ TEST(CodecSettings, RegisterPairsNeverInterleaveBetweenThreads) {
   // Both threads got through plenty of writes.
   EXPECT_GT(pairs, 50);
   EXPECT_GT(volumes, 50);
+}
+
+// ---- The board models behind the settings: the serial SRAM chip on SPI2 with its modes and
+// timing, the codec's register file and the control bus it shares.
+
+// The bus as the firmware's driver sets it up, without the driver.
+SPI_HandleTypeDef& bus() {
+  static SPI_HandleTypeDef h = {};
+  if (h.State == HAL_SPI_STATE_READY) return h;
+  GPIO_InitTypeDef cs = {};
+  cs.Pin = GPIO_PIN_8;
+  cs.Mode = GPIO_MODE_OUTPUT_PP;
+  HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_SET);
+  HAL_GPIO_Init(GPIOA, &cs);
+  h.Instance = SPI2;
+  h.Init.Mode = SPI_MODE_MASTER;
+  h.Init.DataSize = SPI_DATASIZE_8BIT;
+  h.Init.NSS = SPI_NSS_SOFT;
+  h.Init.BaudRatePrescaler = SPI_BAUDRATEPRESCALER_4;
+  if (HAL_SPI_Init(&h) != HAL_OK) note("SPI set-up refused");
+  return h;
+}
+
+// One chip-select cycle: `out` is sent, what came back is returned.
+std::vector<uint8_t> transfer(std::vector<uint8_t> out) {
+  std::vector<uint8_t> in(out.size());
+  SPI_HandleTypeDef& spi = bus();
+  HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_RESET);
+  if (HAL_SPI_TransmitReceive(&spi, out.data(), in.data(), out.size(), 5000) != HAL_OK) {
+    note("transfer refused");
+  }
+  HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_SET);
+  return in;
+}
+
+std::string hex(const std::vector<uint8_t>& bytes, size_t from = 0) {
+  std::string s;
+  char b[4];
+  for (size_t i = from; i < bytes.size(); ++i) {
+    std::snprintf(b, sizeof b, "%02X", bytes[i]);
+    s += (s.empty() ? "" : " ") + std::string(b);
+  }
+  return s;
+}
+
+std::string chip(uint32_t address, size_t n) {
+  std::vector<uint8_t> bytes(n);
+  simsram::read(address, bytes.data(), n);
+  return hex(bytes);
+}
+
+boardtest::Result inMain(std::function<void()> body) {
+  boardtest::Options o;
+  o.duration = simk::kS;
+  return boardtest::run(
+      [&] {
+        boardtest::firmwareClocks();
+        body();
+        simk::endRun(0, "");
+      },
+      o);
+}
+
+TEST(SerialSram, ModesMoveTheAddressAsTheChipDoes) {
+  auto r = inMain([] {
+    note("power-up mode " + hex(transfer({0x05, 0}), 1));
+    // Sequential: through the array, wrapping at its end; the address's upper bits are ignored.
+    transfer({0x02, 0xFF, 0xFF, 0xFE, 1, 2, 3, 4});
+    note("sequential " + chip(0x1FFFE, 2) + " | " + chip(0, 2));
+    note("read back " + hex(transfer({0x03, 0x01, 0xFF, 0xFE, 0, 0, 0, 0}), 4));
+    // Page: within the 32-byte page.
+    transfer({0x01, 0x80});
+    note("page mode " + hex(transfer({0x05, 0}), 1));
+    transfer({0x02, 0x00, 0x01, 0x3E, 5, 6, 7});
+    note("page " + chip(0x13E, 2) + " | " + chip(0x120, 2) + " | next page " + chip(0x140, 1));
+    // Byte: one data byte per transfer.
+    transfer({0x01, 0x00});
+    transfer({0x02, 0x00, 0x02, 0x00, 8, 9});
+    note("byte " + chip(0x200, 2) + " read " + hex(transfer({0x03, 0x00, 0x02, 0x00, 0, 0}), 4));
+    // Another instruction, or chip select high, gives nothing.
+    note("unknown " + hex(transfer({0x3B, 0, 0, 0, 0}), 1));
+  });
+  EXPECT_EQ(r.notes,
+            "power-up mode 40\n"
+            "sequential 01 02 | 03 04\n"
+            "read back 01 02 03 04\n"
+            "page mode 80\n"
+            "page 05 06 | 07 00 | next page 00\n"
+            "byte 08 00 read 08 FF\n"
+            "unknown FF FF FF FF\n");
+  // Data phases only, counted in bytes.
+  EXPECT_EQ(busLog(r.trace),
+            "sram write 4\nsram read 4\nsram write 3\nsram write 2\nsram read 2\n");
+}
+
+TEST(SerialSram, TheRecordTakesItsTimeAtTheSpiClock) {
+  auto r = inMain([] {
+    std::vector<uint8_t> record(16660);
+    uint8_t header[4] = {0x02, 0, 0, 0};
+    bus();
+    const simk::Time t0 = simk::now();
+    HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_RESET);
+    HAL_SPI_Transmit(&bus(), header, 4, 5000);
+    HAL_SPI_Transmit(&bus(), record.data(), record.size(), 5000);
+    HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_SET);
+    const simk::Time t1 = simk::now();
+    header[0] = 0x03;
+    HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_RESET);
+    HAL_SPI_Transmit(&bus(), header, 4, 5000);
+    HAL_SPI_Receive(&bus(), record.data(), record.size(), 5000);
+    HAL_GPIO_WritePin(GPIOA, GPIO_PIN_8, GPIO_PIN_SET);
+    const simk::Time t2 = simk::now();
+    note("write " + std::to_string((t1 - t0) / simk::kUs) + " us, read " +
+         std::to_string((t2 - t1) / simk::kUs) + " us");
+  });
+  // 12.5 MHz: 0.64 us a byte back to back; reads wait for each byte (10 bit times).
+  EXPECT_EQ(r.notes, "write 10664 us, read 13330 us\n");
+}
+
+TEST(Codec, ResetValuesChipIdAndResetByRegisterZero) {
+  auto r = inMain([] {
+    note("id " + std::to_string(wm8994_ReadID(AUDIO_I2C_ADDRESS)) + " muted " +
+         std::to_string(simcodec::muted()));
+    wm8994_SetMute(AUDIO_I2C_ADDRESS, AUDIO_MUTE_OFF);
+    AUDIO_IO_Write(AUDIO_I2C_ADDRESS, 0x0480, 0x1234);
+    AUDIO_IO_Write(0x36, 0x0480, 0x5678);  // nobody there
+    note("eq " + std::to_string(simcodec::reg(0x0480)) + " muted " +
+         std::to_string(simcodec::muted()));
+    const simk::Time t0 = simk::now();
+    wm8994_Reset(AUDIO_I2C_ADDRESS);
+    note("a write takes " + std::to_string((simk::now() - t0) / simk::kUs) + " us");
+    note("after reset eq " + std::to_string(simcodec::reg(0x0480)) + " " +
+         std::to_string(simcodec::reg(0x0481)) + " volume " +
+         std::to_string(simcodec::reg(0x0026)) + " boost " + std::to_string(simcodec::reg(0x0025)) +
+         " 3d " + std::to_string(simcodec::reg(0x0421)) + " muted " +
+         std::to_string(simcodec::muted()) + ", writes " + std::to_string(simcodec::writeCount()));
+  });
+  EXPECT_EQ(r.notes,
+            "id 35220 muted 1\n"
+            "eq 4660 muted 0\n"
+            "a write takes 470 us\n"
+            "after reset eq 25368 25344 volume 121 boost 320 3d 16 muted 1, writes 4\n");
+  EXPECT_EQ(busLog(r.trace),
+            "codec 0420=0010\nmute 0\ncodec 0422=0010\ncodec 0480=1234\ncodec 0000=0000\n"
+            "mute 1\n");
+}
+
+// The codec's control bus is shared (the touch controller joins it): each device answers at
+// its own address, and a transfer started while another one is on the bus fails instead of
+// interleaving with it.
+TEST(ControlBus, DevicesAnswerAtTheirAddressesAndTransfersNeverInterleave) {
+  struct Other : simhal::I2cDevice {
+    void write(uint16_t reg, const uint8_t* data, size_t n) override {
+      note("other: write " + std::to_string(reg) + " " + std::to_string(n) + " at " +
+           std::to_string(simk::now() / simk::kUs) + " us " + std::to_string(data[0]));
+    }
+    void read(uint16_t reg, uint8_t* out, size_t n) override {
+      for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(reg + i);
+    }
+  };
+  auto r = inMain([] {
+    static Other other;
+    simhal::attachI2cDevice(simboard::kControlBus, 0x70, &other);
+    // Half-way through a codec write, an interrupt wants the other device.
+    simk::schedule(200 * simk::kUs, 0, [] {
+      uint8_t b[2];
+      const auto res = simhal::i2cMemRead(simboard::kControlBus, 0x70, 1, 1, b, 2);
+      note(std::string("interrupt: ") + (res == simhal::I2cResult::Busy ? "busy" : "sent"));
+    });
+    AUDIO_IO_Write(AUDIO_I2C_ADDRESS, 0x0480, 0x1234);
+    const uint8_t one = 7;
+    simhal::i2cMemWrite(simboard::kControlBus, 0x70, 0x42, 1, &one, 1);
+    uint8_t b[2];
+    simhal::i2cMemRead(simboard::kControlBus, 0x70, 0x10, 1, b, 2);
+    const simk::Time t0 = simk::now();
+    const uint16_t nobody = AUDIO_IO_Read(0x72, 0);
+    note("read " + std::to_string(b[0]) + "," + std::to_string(b[1]) +
+         "; nobody at 0x72: " + std::to_string(nobody) + " after " +
+         std::to_string((simk::now() - t0) / simk::kUs) + " us");
+  });
+  // 470 us for the codec's write; the other device's write (start, 3 bytes, stop) takes 290 us.
+  EXPECT_EQ(r.notes,
+            "interrupt: busy\nother: write 66 1 at 760 us 7\n"
+            "read 16,17; nobody at 0x72: 65535 after 110 us\n");
+  EXPECT_EQ(busLog(r.trace), "codec 0480=1234\n");
+  EXPECT_NE(r.trace.find(R"("ev":"i2c","bus":3,"addr":112,"error":"busy")"), std::string::npos);
 }
 
 }  // namespace
