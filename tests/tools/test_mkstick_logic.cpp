@@ -340,19 +340,6 @@ TEST(MkstickLayout, EveryLayoutIsConsistent) {
   }
 }
 
-TEST(MkstickLayout, ImpossibleTypesForASizeAreRefused) {
-  mkstick::Geometry g;
-  EXPECT_NE(mkstick::planGeometry(409600, 512, 12, &g).find("FAT12 volume cannot be 200 MiB"),
-            std::string::npos);
-  EXPECT_NE(mkstick::planGeometry(16384, 512, 32, &g).find("FAT32 volume cannot be 8 MiB"),
-            std::string::npos);
-  EXPECT_NE(mkstick::planGeometry(2048, 512, 16, &g).find("FAT16 volume cannot be 1 MiB"),
-            std::string::npos);
-  EXPECT_NE(mkstick::planGeometry((uint64_t{4} << 30) / 512, 512, 16, &g).find("FAT16"),
-            std::string::npos);
-  EXPECT_NE(mkstick::planGeometry(uint64_t{1} << 32, 512, 0, &g).find("2^32"), std::string::npos);
-}
-
 TEST(MkstickLayout, DefaultSizeIsTheSmallestStickThatHolds) {
   const Tree tree = parse("file a size=1500K\nfile b size=1M\n");
   mkstick::Plan plan;
