@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "bmp_files.h"
 #include "images.h"
 #include "process.h"
 #include "sram/sram_data.h"
@@ -28,29 +29,10 @@ int sh(const std::string& command) {
   return std::system(("MTOOLS_SKIP_CHECK=1 " + command + " >/dev/null 2>&1").c_str());
 }
 
-// A 16 x 16 picture, 24 bits a pixel.
-std::string bmp() {
-  std::string b(54 + 16 * 48, '\0');
-  auto put32 = [&b](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  put32(2, static_cast<uint32_t>(b.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, 16);
-  put32(22, 16);
-  b[26] = 1;
-  b[28] = 24;
-  for (size_t i = 54; i < b.size(); ++i) b[i] = static_cast<char>(i * 7);
-  return b;
-}
-
 const std::string& bmpFile() {
   static const std::string path = [] {
     const std::string p = dir() + "/title.bmp";
-    proc::writeFile(p, bmp());
+    proc::writeFile(p, bmpfiles::bmp24(16, 16, bmpfiles::pattern));
     return p;
   }();
   return path;
