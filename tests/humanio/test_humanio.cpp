@@ -219,28 +219,6 @@ TEST(Keys, TheParentsKeyWithNobodyListeningLosesRequestsOnly) {
   EXPECT_EQ(r.notes, "5\n");
 }
 
-TEST(PowerOff, ThePowerKeySavesSaysPowerOffAndCutsTheSupplyWhenLetGo) {
-  auto r = firmware(5 * kS, [] {
-    noteStoredVolumeAtEnd();
-    at(1000 * kMs, [] { simboard::turn(2); });
-    at(1500 * kMs, [] { simboard::setKey(simboard::Key::Power, true); });
-    at(1800 * kMs, [] { simboard::setKey(simboard::Key::Power, false); });
-  });
-  EXPECT_EQ(r.status, simpower::kPoweredOff);
-  EXPECT_NE(r.console.find("power off\n"), std::string::npos);
-  const auto power = events(r.trace, "power");
-  ASSERT_EQ(power.size(), 1u);
-  // Held until let go: the latch goes high at the first look after the release.
-  EXPECT_GE(power[0].us, 1800000u);
-  EXPECT_LT(power[0].us, 1851000u);
-  EXPECT_NE(r.trace.find(R"("ev":"gpio","port":"A","pin":0,"level":1)"), std::string::npos);
-  // The record with the new volume is on the chip before the supply goes.
-  const auto writes = events(r.trace, "sram");
-  ASSERT_FALSE(writes.empty());
-  EXPECT_LT(writes.back().us, power[0].us);
-  EXPECT_EQ(r.notes, "chip: version " + std::to_string(SRAM_VERSION) + " volume 42\n");
-}
-
 TEST(PowerOff, WithAFailedLatchTheBoardStaysOnAndNothingRepeats) {
   auto r = firmware(
       255 * kS,

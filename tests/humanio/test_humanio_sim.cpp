@@ -19,8 +19,9 @@ TEST(PowerCycle, ThePowerKeyEndsALifeAndPowerOnStartsTheNextWithTheSettingsKept)
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(proc::count(r.out, "Hello World"), 2u) << r.out;
   // The knob starts at the default volume 40 of the blank chip. The first life found a blank
-  // chip, the second the record the power-off wrote.
-  for (const char* line : {"Vol: 5\n", "Conf default\n", "Conf read\n", "currentVolume:5\n"}) {
+  // chip, said "power off" and saved; the second found the record the power-off wrote.
+  for (const char* line :
+       {"Vol: 5\n", "Conf default\n", "power off\n", "Conf read\n", "currentVolume:5\n"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line;
   }
   const long long off = proc::timeOf(r.trace, R"("ev":"power","state":"off")");
