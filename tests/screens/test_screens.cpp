@@ -186,26 +186,33 @@ TEST(Screens, TouchesDragsAndKeyCodesGoToTheBoardAndTheTrace) {
 }
 
 // Each file of --screenshots belongs to a `frame` event of the trace (its number and time) and
-// names the screen shown; the same run gives the same pictures.
-TEST(Screens, EveryNewPictureOfThePanelIsAFileNamedAfterItsFrameScreenAndTime) {
+// names the screen shown; the same run gives the same pictures. The main screen and the
+// overview with the demo stick match their references: the first root folder's picture between
+// the arrows, the shapes of its three playback folders full and the others faded; then the
+// overview's first page with the four root folders' pictures.
+TEST(Screens, EveryNewPictureIsAFileNamedAfterItsFrameAndTheMainScreenAndOverviewAsReferenced) {
   std::vector<std::string> files[2];
   std::string bytes[2];
-  std::string trace;
+  proc::Sim r;
   for (int i = 0; i < 2; ++i) {
     const std::string shots = proc::tempDir() + "/shots";
-    const proc::Sim r = simulate("wait 3s\n", true, {"--screenshots", shots});
+    r = simulate(
+        "wait 1500ms\nscreenshot main.png\ntouch 137 64\nwait 1s\n"
+        "screenshot overview.png\nwait 500ms\n",
+        true, {"--screenshots", shots});
     ASSERT_EQ(r.status, 0) << r.err;
     files[i] = filesIn(shots);
     std::sort(files[i].begin(), files[i].end());
     for (const std::string& f : files[i]) bytes[i] += proc::readFile(shots + "/" + f);
-    trace = r.trace;
   }
   EXPECT_EQ(files[0], files[1]);
   EXPECT_TRUE(bytes[0] == bytes[1]);
+  EXPECT_TRUE(pictures::matchesReference(shot(r, "main"), "main"));
+  EXPECT_TRUE(pictures::matchesReference(shot(r, "overview"), "overview"));
 
   std::set<std::string> expected;
   const std::regex frame(R"(\{"t":(\d+),"ev":"frame","n":(\d+),"hash":"[0-9a-f]{16}"\})");
-  for (auto it = std::sregex_iterator(trace.begin(), trace.end(), frame);
+  for (auto it = std::sregex_iterator(r.trace.begin(), r.trace.end(), frame);
        it != std::sregex_iterator(); ++it) {
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "%04d-", std::stoi((*it)[2]));
@@ -218,17 +225,6 @@ TEST(Screens, EveryNewPictureOfThePanelIsAFileNamedAfterItsFrameScreenAndTime) {
     ASSERT_TRUE(std::regex_match(f, m, name)) << f;
     EXPECT_EQ(expected.count(m[1].str() + "-*-" + m[3].str()), 1u) << f;
   }
-}
-
-// The main screen and the overview with the demo stick: the first root folder's picture
-// between the arrows, the shapes of its three playback folders full and the others faded;
-// then the overview's first page with the four root folders' pictures.
-TEST(Screens, TheMainScreenAndTheOverviewMatchTheirReferences) {
-  const proc::Sim r = simulate(
-      "wait 1500ms\nscreenshot main.png\ntouch 137 64\nwait 1s\nscreenshot overview.png\n", true);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(pictures::matchesReference(shot(r, "main"), "main"));
-  EXPECT_TRUE(pictures::matchesReference(shot(r, "overview"), "overview"));
 }
 
 }  // namespace
