@@ -86,11 +86,6 @@ TEST(Sim, ExitStatusesSayWhatWentWrong) {
   const proc::Output help = proc::run({SHAPEPLAY_SIM, "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--duration"), std::string::npos);
-  // A script from standard input names it so.
-  const proc::Output stdinScript =
-      proc::run({SHAPEPLAY_SIM, "--headless", "--script", "-"}, "wait 10ms\nfly away\n");
-  EXPECT_EQ(stdinScript.status, 1);
-  EXPECT_NE(stdinScript.err.find("<stdin>:2:"), std::string::npos) << stdinScript.err;
 }
 
 // The whole demo tour, twice: the stick, the player, the sound and the settings chip give the
