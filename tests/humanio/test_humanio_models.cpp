@@ -2,7 +2,7 @@
 // as a firmware would, where the firmware's own use of them does not show what they do: the
 // WS2811 chain behind TIM3 and DMA1 set up wrongly or cut short, the knob on TIM8 in other
 // encoder modes, the light sensor's conversion time on ADC3. (Their use by the firmware:
-// test_leds_light.cpp and test_controls.cpp.)
+// test_humanio.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // Power cycles as a person runs the simulator: the power key switches the board off, the serial
 // SRAM's file keeps the settings, and `power on` starts the firmware again from nothing with
-// the controls as they were left. (The idle switch-off: test_controls.cpp.)
+// the controls as they were left. (The idle switch-off: test_humanio.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
