@@ -70,17 +70,6 @@ TEST(Convert, ArgbIsBgraStraightAndRgb565IsLittleEndianOverBlack) {
   }
 }
 
-TEST(TextSource, TheProjectsSourceParses) {
-  assets::TextSource src;
-  ASSERT_EQ(assets::parseTextSource(proc::readFile(SHAPEPLAY_TEXT_SOURCE), &src), "");
-  ASSERT_EQ(src.fonts.size(), 4U);
-  ASSERT_EQ(src.texts.size(), 11U);
-  EXPECT_EQ(src.fonts[3].name, "verdana_18_4bpp");
-  EXPECT_EQ(src.texts[10].key, "T_SINGLEUSEID11");
-  EXPECT_EQ(assets::fontCharacters(src, 1), u"?");
-  EXPECT_EQ(assets::fontCharacters(src, 0).size(), 32U);
-}
-
 TEST(TextSource, ContinuationsEscapesAndUtf8) {
   const std::string s =
       "font 0 f0 DEFAULT height=20 below=4 bpp=4 fallback=\"?\"  # comment\n"

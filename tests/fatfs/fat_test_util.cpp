@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+
+#include "process.h"
 
 namespace fattest {
 
@@ -58,15 +59,22 @@ DRESULT tIoctl(BYTE lun, BYTE cmd, void* buff) {
 
 const Diskio_drvTypeDef TestDriver = {tInitialize, tStatus, tRead, nullptr, tIoctl};
 
-std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+namespace {
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+  const std::string s = proc::readFile(path);
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+}  // namespace
+
+const std::string& scratch() {
+  static const std::string dir = proc::tempDir();
+  return dir;
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  proc::writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
@@ -79,18 +87,6 @@ std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
     b = static_cast<uint8_t>(x);
   }
   return v;
-}
-
-const std::string& scratch() {
-  static const std::string dir = [] {
-    char tmpl[] = "/tmp/fatfs_tests_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    std::string s = d != nullptr ? d : "/tmp";
-    static std::string keep = s;
-    std::atexit([] { std::filesystem::remove_all(keep); });
-    return s;
-  }();
-  return dir;
 }
 
 void sh(const std::string& command) {
@@ -112,6 +108,8 @@ FatImage::FatImage(const std::string& name, const std::string& mkfsOptions, unsi
 void FatImage::mkdir(const std::string& path) {
   sh("mmd -i " + quote(file_) + " " + quote("::/" + path));
 }
+
+std::vector<uint8_t> FatImage::bytes() const { return readBytes(file_); }
 
 void FatImage::put(const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string src = scratch() + "/src.bin";
@@ -187,7 +185,7 @@ ExFatImage::ExFatImage(unsigned sizeKiB) {
   std::filesystem::remove(file);
   sh("truncate -s " + std::to_string(sizeKiB) + "K " + quote(file) + " && mkfs.exfat " +
      quote(file));
-  img_ = readFile(file);
+  img_ = readBytes(file);
   ss_ = 1u << img_[108];
   spc_ = 1u << img_[109];
   fatOff_ = ld32(&img_[80]) * ss_;

@@ -32,7 +32,6 @@ struct Medium {
 extern Medium media[2];
 extern const Diskio_drvTypeDef TestDriver;
 
-std::vector<uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // Deterministic pseudo-random bytes.
 std::vector<uint8_t> pattern(size_t size, uint32_t seed);
@@ -51,7 +50,7 @@ class FatImage {
   void put(const std::string& path, const std::vector<uint8_t>& bytes);
   void attrib(const std::string& flags, const std::string& path);
   void remove(const std::string& path);
-  std::vector<uint8_t> bytes() const { return readFile(file_); }
+  std::vector<uint8_t> bytes() const;
   const std::string& file() const { return file_; }
 
  private:

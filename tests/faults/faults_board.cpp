@@ -18,8 +18,6 @@
 namespace faulttest {
 namespace {
 
-int sh(const std::string& cmd) { return std::system(cmd.c_str()); }
-
 uint32_t le(const std::string& b, size_t at, int bytes) {
   uint32_t v = 0;
   for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + i]);
@@ -31,25 +29,6 @@ uint32_t le(const std::string& b, size_t at, int bytes) {
 const std::string& dir() {
   static const std::string d = proc::tempDir();
   return d;
-}
-
-std::string track(const std::string& name, int hz, double seconds) {
-  const std::string base = dir() + "/" + name;
-  const std::string cmd = "sox -n -r 22050 -c 1 -b 16 '" + base + ".wav' synth " +
-                          std::to_string(seconds) + " sine " + std::to_string(hz) +
-                          " >/dev/null 2>&1 && lame --quiet -b 64 '" + base + ".wav' '" + base +
-                          ".mp3'";
-  EXPECT_EQ(sh(cmd), 0) << cmd;
-  return base + ".mp3";
-}
-
-std::string stick(const std::string& name, const std::string& manifest) {
-  proc::writeFile(dir() + "/" + name + ".txt", manifest);
-  const std::string out = dir() + "/" + name + ".img";
-  const auto r = proc::run(
-      {SHAPEPLAY_MKSTICK, "--manifest", dir() + "/" + name + ".txt", "--out", out, "--fat", "16"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  return out;
 }
 
 uint64_t firstSector(const std::string& image, const std::string& path) {
@@ -116,27 +95,6 @@ BoardRun run(const std::string& script, const std::string& stickImage, const std
   close(trace);
   close(chips);
   return r;
-}
-
-std::vector<std::string> events(const std::string& trace, const std::string& ev) {
-  std::vector<std::string> out;
-  const std::string key = "\"ev\":\"" + ev + "\"";
-  size_t at = 0;
-  while (at < trace.size()) {
-    size_t end = trace.find('\n', at);
-    if (end == std::string::npos) end = trace.size();
-    const std::string line = trace.substr(at, end - at);
-    if (line.find(key) != std::string::npos) out.push_back(line);
-    at = end + 1;
-  }
-  return out;
-}
-
-uint64_t field(const std::string& line, const std::string& name) {
-  const std::string key = "\"" + name + "\":";
-  const size_t at = line.find(key);
-  if (at == std::string::npos) return 0;
-  return std::strtoull(line.c_str() + at + key.size(), nullptr, 10);
 }
 
 }  // namespace faulttest

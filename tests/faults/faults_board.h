@@ -7,16 +7,23 @@
 #include <string>
 #include <vector>
 
+#include "images.h"
+#include "process.h"
+
 namespace faulttest {
 
 // A temporary folder for this test program.
 const std::string& dir();
 
-// An MP3 of a tone: `seconds` long, mono 22.05 kHz at 64 kbit/s (cheap to decode), its pitch
-// telling tracks apart.
-std::string track(const std::string& name, int hz, double seconds);
-// A stick image from a manifest of shapeplay-mkstick (folder and file lines).
-std::string stick(const std::string& name, const std::string& manifest);
+// An MP3 of a tone, mono 22.05 kHz at 64 kbit/s (cheap to decode), its pitch telling tracks
+// apart.
+inline std::string track(int hz, double seconds) {
+  return testimg::tone(seconds, hz, 22050, 1, 64);
+}
+// A FAT16 stick image of our builder from a manifest.
+inline std::string stick(const std::string& manifest) {
+  return testimg::mkstick(manifest, {"--fat", "16"});
+}
 // The first sector of a file or folder on a FAT image made by our builder (no MBR), found
 // with mtools (mshowfat) and the boot sector; the root folder of FAT12/16 as "/".
 uint64_t firstSector(const std::string& image, const std::string& path);
@@ -40,9 +47,7 @@ struct BoardRun {
 // slot at power-on ("" for none) and the chip in the file `sram`.
 BoardRun run(const std::string& script, const std::string& stickImage, const std::string& sram);
 
-// The trace's events of one kind, as their lines.
-std::vector<std::string> events(const std::string& trace, const std::string& ev);
-// A number field of a trace line (0 when it is not there).
-uint64_t field(const std::string& line, const std::string& name);
+using proc::events;
+using proc::field;
 
 }  // namespace faulttest

@@ -31,12 +31,11 @@ const std::string& cutStick() {
     std::string m;
     for (int f = 0; f < 2; ++f) {
       for (int t = 0; t < 3; ++t) {
-        const std::string name = "f" + std::to_string(f) + "t" + std::to_string(t);
         m += "file \"A/F" + std::to_string(f) + "/T" + std::to_string(t) + ".mp3\" src=\"" +
-             track(name, 300 + 150 * (3 * f + t), 80) + "\"\n";
+             track(300 + 150 * (3 * f + t), 80) + "\"\n";
       }
     }
-    return stick("cuts", m);
+    return stick(m);
   }();
   return image;
 }
@@ -254,7 +253,7 @@ TEST(PowerCuts, AHundredInsideRecordWritesAndAHundredElsewhereLoseNothing) {
 }
 
 // The console lines of a trace from virtual time `fromUs` on.
-std::string consoleFrom(const std::string& trace, uint64_t fromUs) {
+std::string consoleFrom(const std::string& trace, long long fromUs) {
   std::string out;
   for (const std::string& e : events(trace, "console")) {
     if (field(e, "t") < fromUs) continue;
@@ -272,16 +271,16 @@ TEST(PowerCuts, InACodecWriteOrAStickReadTheBoardStopsThereAndStartsAgainFromNot
   ASSERT_GT(codec.size(), 3u);
   // Inside the third codec write (a control-bus write takes 470 us), and inside the first read
   // of the root folder on a stick made a thousand times slower (a read takes seconds).
-  const uint64_t inCodecWrite = field(codec[2], "t") * 1000 - 200000;
+  const uint64_t inCodecWrite = static_cast<uint64_t>(field(codec[2], "t")) * 1000 - 200000;
   struct Case {
     const char* where;
     std::string script;
-    uint64_t cutUs;
+    long long cutUs;
   };
   const Case cases[] = {
       {"a codec write",
        "wait " + std::to_string(inCodecWrite) + "ns\npower cut\nwait 1s\npower on\nwait 2s\n",
-       inCodecWrite / 1000},
+       static_cast<long long>(inCodecWrite / 1000)},
       {"a stick read",
        "stick fault slow 1000\nwait 1500ms\npower cut\nstick fault clear\nwait 1s\npower on\n"
        "wait 2s\n",
@@ -296,7 +295,7 @@ TEST(PowerCuts, InACodecWriteOrAStickReadTheBoardStopsThereAndStartsAgainFromNot
     EXPECT_NE(power[0].find("\"state\":\"cut\""), std::string::npos) << power[0];
     EXPECT_EQ(field(power[0], "t"), c.cutUs) << c.where;
     EXPECT_NE(power[1].find("\"state\":\"on\""), std::string::npos) << power[1];
-    const uint64_t onUs = field(power[1], "t");
+    const long long onUs = field(power[1], "t");
     // Nothing after the cut until the supply is back; then the firmware starts from nothing.
     for (const char* ev : {"codec", "console", "sram"}) {
       for (const std::string& e : events(r.trace, ev)) {

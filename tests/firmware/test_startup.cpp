@@ -10,6 +10,7 @@
 #include "freeRtosAllocator.h"
 #include "gui/User/modelUserData.h"
 #include "gui/model/Model.hpp"
+#include "process.h"
 #include "runtime_heap.h"
 #include "simhal.h"
 #include "simtim.h"
@@ -23,11 +24,9 @@ namespace {
 
 using boardtest::note;
 
+// The firmware brings its own tick (TIM6).
 boardtest::Options shortRun(simk::Time duration) {
-  boardtest::Options o;
-  o.duration = duration;
-  o.kernelTick = false;  // the firmware brings its own tick (TIM6)
-  return o;
+  return {.duration = duration, .kernelTick = false};
 }
 
 std::string stateOf(const std::string& name) {
@@ -36,243 +35,6 @@ std::string stateOf(const std::string& name) {
   }
   return "missing";
 }
-
-TEST(Startup, ConsoleSaysHelloThenStartsThreadsThenTheGui) {
-  auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
-  EXPECT_EQ(r.status, 0);
-  // The main loop loads the settings (a blank serial SRAM) before the GUI starts.
-  EXPECT_EQ(r.console,
-            "Hello World\r\nInit done, starting threads.\r\nConf default; size: 16 kb\n"
-            "Conf default\nGui Start\r\n");
-}
-
-TEST(Startup, ThreadTableInCreationOrder) {
-  auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
-  std::string got;
-  const std::string threads = boardtest::grep(r.trace, R"("ev":"thread")");
-  for (size_t pos = 0; pos < threads.size();) {
-    const size_t end = threads.find('\n', pos);
-    const std::string line = threads.substr(pos, end - pos);
-    got += line.substr(line.find("\"name\"")) + "\n";
-    pos = end + 1;
-  }
-  // The threads the device needs, with their priorities and stacks (words), in the order the
-  // start-up creates them.
-  std::string expected;
-  const struct {
-    const char* name;
-    int prio;
-    int stack;
-  } table[] = {{"USBH_Thread", 6, 128},   {"STORAGE_Thread", 6, 128}, {"Main_Thread", 3, 16384},
-               {"IDLE", 0, 128},          {"DacTask", 5, 2048},       {"DecodeMp3", 5, 16384},
-               {"AudioPlayer", 5, 16384}, {"LedThread", 6, 4096},     {"HumanInputTask", 4, 8192},
-               {"MainAudioTask", 4, 8192}};
-  for (const auto& t : table) {
-    expected += std::string(R"("name":")") + t.name + R"(","prio":)" + std::to_string(t.prio) +
-                R"(,"stack":)" + std::to_string(t.stack) + "}\n";
-  }
-  EXPECT_EQ(got, expected);
-}
-
-TEST(Startup, GuiStartComesOnlyOnceEveryThreadWaits) {
-  auto r = boardtest::run(
-      [] {
-        static std::string line;
-        simhal::attachUartReceiver(USART1, [](uint8_t byte) {
-          simconsole::put(byte);
-          if (byte != '\n') {
-            line.push_back(static_cast<char>(byte));
-            return;
-          }
-          if (line == "Gui Start\r") {
-            for (const char* name : {"MainAudioTask", "HumanInputTask", "LedThread", "AudioPlayer",
-                                     "DecodeMp3", "DacTask", "STORAGE_Thread", "USBH_Thread"}) {
-              note(std::string(name) + " " + stateOf(name));
-            }
-          }
-          line.clear();
-        });
-        firmware_main();
-      },
-      shortRun(500 * simk::kMs));
-  EXPECT_EQ(r.notes,
-            "MainAudioTask delayed\nHumanInputTask delayed\nLedThread semaphore\n"
-            "AudioPlayer queue\nDecodeMp3 queue\nDacTask queue\nSTORAGE_Thread queue\n"
-            "USBH_Thread queue\n");
-}
-
-TEST(Startup, CharactersPrintedBeforeTheConsoleIsUpAreDropped) {
-  auto r = boardtest::run(
-      [] {
-        puts("too early\r");
-        Usart1::initUsart();
-        puts("still too early\r");
-        Usart1::initialized = true;
-        puts("on the wire\r");
-        simk::busyWait(simk::kMs);  // the console sends from its interrupt
-        simk::endRun(0, "");
-      },
-      shortRun(simk::kS));
-  EXPECT_EQ(r.console, "on the wire\r\n");
-}
-
-struct Counted {
-  static inline int constructions = 0;
-  Counted() { ++constructions; }
-  int value = 42;
-};
-
-TEST(Singleton, ConstructsOnceAndReturnsTheSameObject) {
-  auto r = boardtest::run(
-      [] {
-        // Two threads of equal priority make their first call while the other may be inside.
-        for (const char* name : {"first", "second"}) {
-          xTaskCreate(
-              [](void*) {
-                Counted& c = Singleton<Counted>::Instance();
-                note("value " + std::to_string(c.value));
-                for (;;) vTaskDelay(portMAX_DELAY);
-              },
-              name, 256, nullptr, 4, nullptr);
-        }
-        xTaskCreate(
-            [](void*) {
-              vTaskDelay(5);
-              Counted* a = &Singleton<Counted>::Instance();
-              Counted* b = &Singleton<Counted>::Instance();
-              note("same " + std::to_string(a == b) + " constructions " +
-                   std::to_string(Counted::constructions));
-              simk::endRun(0, "");
-            },
-            "check", 256, nullptr, 2, nullptr);
-      },
-      []() {
-        boardtest::Options o;
-        o.duration = simk::kS;
-        return o;
-      }());
-  EXPECT_EQ(r.notes, "value 42\nvalue 42\nsame 1 constructions 1\n");
-}
-
-TEST(FreeRtosAllocator, RequestBeyondTheFreeHeapHaltsOnlyTheCallingThread) {
-  auto r = boardtest::run(
-      [] {
-        Usart1::initUsart();
-        Usart1::initialized = true;
-        xTaskCreate(
-            [](void*) {
-              vTaskDelay(2);
-              FreeRtosAllocator_namespace::FreeRtosAllocator<uint32_t> alloc;
-              (void)alloc.allocate(xPortGetFreeHeapSize());  // four times what is free
-              note("allocator returned");
-            },
-            "greedy", 256, nullptr, 4, nullptr);
-        xTaskCreate(
-            [](void*) {
-              for (int i = 0; i < 3; ++i) {
-                vTaskDelay(2);
-                note("still running at " + std::to_string(xTaskGetTickCount()));
-              }
-              note("greedy " + stateOf("greedy"));
-              simk::endRun(0, "");
-            },
-            "other", 256, nullptr, 3, nullptr);
-      },
-      []() {
-        boardtest::Options o;
-        o.duration = simk::kS;
-        return o;
-      }());
-  EXPECT_EQ(r.console, "bad alloc\r\n");
-  EXPECT_EQ(r.notes, "still running at 2\nstill running at 4\nstill running at 6\ngreedy halted\n");
-  EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"greedy","reason":"bad alloc")"),
-            std::string::npos);
-}
-
-TEST(Queues, SixUserRequestsWhileTheReceiverIsBusyFiveArriveInOrder) {
-  auto r = boardtest::run(
-      [] {
-        static Model model;  // creates the two queues as the graphics start-up does
-        xTaskCreate(
-            [](void*) {
-              vTaskDelay(10);  // busy while the requests come in
-              ModelUserEvent e;
-              while (guiQueueModelUserEvent->Dequeue(&e, 0)) {
-                note(std::to_string(e.button) + " main=" + std::to_string(e.selectedMainFolder));
-              }
-              simk::endRun(0, "");
-            },
-            "receiver", 256, nullptr, 4, nullptr);
-        for (uint32_t i = 0; i < 6; ++i) {
-          simk::schedule((i + 1) * simk::kMs, simk::kOrderBoard, [i] {
-            ModelUserEvent e;
-            e.button = BTN_Folder_Forward;
-            e.selectedMainFolder = i;
-            BaseType_t woken = pdFALSE;
-            note(std::string("sent ") +
-                 (guiQueueModelUserEvent->EnqueueFromISR(&e, &woken) ? "ok" : "lost"));
-          });
-        }
-      },
-      []() {
-        boardtest::Options o;
-        o.duration = simk::kS;
-        return o;
-      }());
-  EXPECT_EQ(r.notes,
-            "sent ok\nsent ok\nsent ok\nsent ok\nsent ok\nsent lost\n"
-            "5 main=0\n5 main=1\n5 main=2\n5 main=3\n5 main=4\n");
-}
-
-}  // namespace
-
-namespace {
-
-TEST(HardFault, ABadAccessPrintsTheFrameAndStopsOnlyThatThread) {
-#if defined(SHAPEPLAY_SANITIZE)
-  GTEST_SKIP() << "in the sanitizer build faults are the sanitizers'";
-#endif
-  auto r = boardtest::run(
-      [] {
-        Usart1::initUsart();
-        Usart1::initialized = true;
-        xTaskCreate(
-            [](void*) {
-              vTaskDelay(1);
-              // An address the compiler cannot see through: 0x10, nothing mapped there.
-              static volatile uintptr_t address = 0x10;
-              *reinterpret_cast<volatile uint32_t*>(address) = 1;
-              note("store went through");
-            },
-            "faulty", 256, nullptr, 4, nullptr);
-        xTaskCreate(
-            [](void*) {
-              vTaskDelay(100);
-              note("other still runs");
-              simk::endRun(0, "");
-            },
-            "other", 256, nullptr, 3, nullptr);
-      },
-      []() {
-        boardtest::Options o;
-        o.duration = simk::kS;
-        return o;
-      }());
-  EXPECT_EQ(r.notes, "other still runs\n");
-  EXPECT_EQ(r.console.rfind("\n\n[Hard fault handler - all numbers in hex]\nR0 = ", 0), 0u)
-      << r.console;
-  for (const char* line : {"\nR12 = ", "\nLR [R14] = ", "  subroutine call return address\n",
-                           "\nPC [R15] = ", "  program counter\n", "\nPSR = 1000000\n",
-                           "\nBFAR = 10\n", "\nCFSR = 8200\n", "\nHFSR = 40000000\n",
-                           "\nDFSR = 0\n", "\nAFSR = 0\n", "\nSCB_SHCSR = 0\n"}) {
-    EXPECT_NE(r.console.find(line), std::string::npos) << line;
-  }
-  EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"faulty")"), std::string::npos);
-}
-
-}  // namespace
-
-namespace {
 
 // The calls of the start-up in the trace, one a line: "call args".
 std::string setUpCalls(const std::string& trace) {
@@ -297,9 +59,8 @@ std::string setUpCalls(const std::string& trace) {
   return out;
 }
 
-TEST(Startup, BoardIsBroughtUpInOrder) {
-  auto r = boardtest::run([] { firmware_main(); }, shortRun(500 * simk::kMs));
-  const std::string calls = setUpCalls(r.trace);
+// The set-up calls of the board, from the start to the main thread's display.
+void expectBroughtUpInOrder(const std::string& calls) {
   // The millisecond tick follows each clock change; before HAL_Init its priority is not known.
   auto clockTree = [](const char* tickPriority) {
     return std::string(
@@ -357,6 +118,209 @@ TEST(Startup, BoardIsBroughtUpInOrder) {
       // the main thread: display, graphics, application threads
       "BSP_LCD_Init\nBSP_LCD_Clear colour=0xFF00FF00\n";
   EXPECT_EQ(calls.substr(0, expected.size()), expected);
+}
+
+// The console says hello, starts the threads and the GUI (the main loop loads the settings, a
+// blank serial SRAM, before the GUI starts, and every thread waits by then); the threads the device
+// needs, with their priorities and stacks (words), in the order the start-up creates them; and the
+// board's set-up calls in their order.
+TEST(Startup, ConsoleThreadsAndSetUpCallsInTheirOrder) {
+  auto r = boardtest::run(
+      [] {
+        // "Gui Start" comes only once every thread waits where it first waits.
+        static std::string line;
+        simhal::attachUartReceiver(USART1, [](uint8_t byte) {
+          simconsole::put(byte);
+          if (byte != '\n') {
+            line.push_back(static_cast<char>(byte));
+            return;
+          }
+          if (line == "Gui Start\r") {
+            for (const char* name : {"MainAudioTask", "HumanInputTask", "LedThread", "AudioPlayer",
+                                     "DecodeMp3", "DacTask", "STORAGE_Thread", "USBH_Thread"}) {
+              note(std::string(name) + " " + stateOf(name));
+            }
+          }
+          line.clear();
+        });
+        firmware_main();
+      },
+      shortRun(500 * simk::kMs));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.notes,
+            "MainAudioTask delayed\nHumanInputTask delayed\nLedThread semaphore\n"
+            "AudioPlayer queue\nDecodeMp3 queue\nDacTask queue\nSTORAGE_Thread queue\n"
+            "USBH_Thread queue\n");
+  EXPECT_EQ(r.console,
+            "Hello World\r\nInit done, starting threads.\r\nConf default; size: 16 kb\n"
+            "Conf default\nGui Start\r\n");
+  std::string threads, expected;
+  for (const std::string& line : proc::events(r.trace, "thread")) {
+    threads += line.substr(line.find("\"name\"")) + "\n";
+  }
+  const struct {
+    const char* name;
+    int prio;
+    int stack;
+  } table[] = {{"USBH_Thread", 6, 128},   {"STORAGE_Thread", 6, 128}, {"Main_Thread", 3, 16384},
+               {"IDLE", 0, 128},          {"DacTask", 5, 2048},       {"DecodeMp3", 5, 16384},
+               {"AudioPlayer", 5, 16384}, {"LedThread", 6, 4096},     {"HumanInputTask", 4, 8192},
+               {"MainAudioTask", 4, 8192}};
+  for (const auto& t : table) {
+    expected += std::string(R"("name":")") + t.name + R"(","prio":)" + std::to_string(t.prio) +
+                R"(,"stack":)" + std::to_string(t.stack) + "}\n";
+  }
+  EXPECT_EQ(threads, expected);
+  expectBroughtUpInOrder(setUpCalls(r.trace));
+}
+
+TEST(Startup, CharactersPrintedBeforeTheConsoleIsUpAreDropped) {
+  auto r = boardtest::run(
+      [] {
+        puts("too early\r");
+        Usart1::initUsart();
+        puts("still too early\r");
+        Usart1::initialized = true;
+        puts("on the wire\r");
+        simk::busyWait(simk::kMs);  // the console sends from its interrupt
+        simk::endRun(0, "");
+      },
+      shortRun(simk::kS));
+  EXPECT_EQ(r.console, "on the wire\r\n");
+}
+
+struct Counted {
+  static inline int constructions = 0;
+  Counted() { ++constructions; }
+  int value = 42;
+};
+
+TEST(Singleton, ConstructsOnceAndReturnsTheSameObject) {
+  auto r = boardtest::run(
+      [] {
+        // Two threads of equal priority make their first call while the other may be inside.
+        for (const char* name : {"first", "second"}) {
+          xTaskCreate(
+              [](void*) {
+                Counted& c = Singleton<Counted>::Instance();
+                note("value " + std::to_string(c.value));
+                for (;;) vTaskDelay(portMAX_DELAY);
+              },
+              name, 256, nullptr, 4, nullptr);
+        }
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(5);
+              Counted* a = &Singleton<Counted>::Instance();
+              Counted* b = &Singleton<Counted>::Instance();
+              note("same " + std::to_string(a == b) + " constructions " +
+                   std::to_string(Counted::constructions));
+              simk::endRun(0, "");
+            },
+            "check", 256, nullptr, 2, nullptr);
+      },
+      {.duration = simk::kS});
+  EXPECT_EQ(r.notes, "value 42\nvalue 42\nsame 1 constructions 1\n");
+}
+
+TEST(FreeRtosAllocator, RequestBeyondTheFreeHeapHaltsOnlyTheCallingThread) {
+  auto r = boardtest::run(
+      [] {
+        Usart1::initUsart();
+        Usart1::initialized = true;
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(2);
+              FreeRtosAllocator_namespace::FreeRtosAllocator<uint32_t> alloc;
+              (void)alloc.allocate(xPortGetFreeHeapSize());  // four times what is free
+              note("allocator returned");
+            },
+            "greedy", 256, nullptr, 4, nullptr);
+        xTaskCreate(
+            [](void*) {
+              for (int i = 0; i < 3; ++i) {
+                vTaskDelay(2);
+                note("still running at " + std::to_string(xTaskGetTickCount()));
+              }
+              note("greedy " + stateOf("greedy"));
+              simk::endRun(0, "");
+            },
+            "other", 256, nullptr, 3, nullptr);
+      },
+      {.duration = simk::kS});
+  EXPECT_EQ(r.console, "bad alloc\r\n");
+  EXPECT_EQ(r.notes, "still running at 2\nstill running at 4\nstill running at 6\ngreedy halted\n");
+  EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"greedy","reason":"bad alloc")"),
+            std::string::npos);
+}
+
+TEST(Queues, SixUserRequestsWhileTheReceiverIsBusyFiveArriveInOrder) {
+  auto r = boardtest::run(
+      [] {
+        static Model model;  // creates the two queues as the graphics start-up does
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(10);  // busy while the requests come in
+              ModelUserEvent e;
+              while (guiQueueModelUserEvent->Dequeue(&e, 0)) {
+                note(std::to_string(e.button) + " main=" + std::to_string(e.selectedMainFolder));
+              }
+              simk::endRun(0, "");
+            },
+            "receiver", 256, nullptr, 4, nullptr);
+        for (uint32_t i = 0; i < 6; ++i) {
+          simk::schedule((i + 1) * simk::kMs, simk::kOrderBoard, [i] {
+            ModelUserEvent e;
+            e.button = BTN_Folder_Forward;
+            e.selectedMainFolder = i;
+            BaseType_t woken = pdFALSE;
+            note(std::string("sent ") +
+                 (guiQueueModelUserEvent->EnqueueFromISR(&e, &woken) ? "ok" : "lost"));
+          });
+        }
+      },
+      {.duration = simk::kS});
+  EXPECT_EQ(r.notes,
+            "sent ok\nsent ok\nsent ok\nsent ok\nsent ok\nsent lost\n"
+            "5 main=0\n5 main=1\n5 main=2\n5 main=3\n5 main=4\n");
+}
+
+TEST(HardFault, ABadAccessPrintsTheFrameAndStopsOnlyThatThread) {
+#if defined(SHAPEPLAY_SANITIZE)
+  GTEST_SKIP() << "in the sanitizer build faults are the sanitizers'";
+#endif
+  auto r = boardtest::run(
+      [] {
+        Usart1::initUsart();
+        Usart1::initialized = true;
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(1);
+              // An address the compiler cannot see through: 0x10, nothing mapped there.
+              static volatile uintptr_t address = 0x10;
+              *reinterpret_cast<volatile uint32_t*>(address) = 1;
+              note("store went through");
+            },
+            "faulty", 256, nullptr, 4, nullptr);
+        xTaskCreate(
+            [](void*) {
+              vTaskDelay(100);
+              note("other still runs");
+              simk::endRun(0, "");
+            },
+            "other", 256, nullptr, 3, nullptr);
+      },
+      {.duration = simk::kS});
+  EXPECT_EQ(r.notes, "other still runs\n");
+  EXPECT_EQ(r.console.rfind("\n\n[Hard fault handler - all numbers in hex]\nR0 = ", 0), 0u)
+      << r.console;
+  for (const char* line : {"\nR12 = ", "\nLR [R14] = ", "  subroutine call return address\n",
+                           "\nPC [R15] = ", "  program counter\n", "\nPSR = 1000000\n",
+                           "\nBFAR = 10\n", "\nCFSR = 8200\n", "\nHFSR = 40000000\n",
+                           "\nDFSR = 0\n", "\nAFSR = 0\n", "\nSCB_SHCSR = 0\n"}) {
+    EXPECT_NE(r.console.find(line), std::string::npos) << line;
+  }
+  EXPECT_NE(r.trace.find(R"("ev":"halt","thread":"faulty")"), std::string::npos);
 }
 
 // A model that starts watching its lines when the firmware starts a timer (the backlight)

@@ -141,7 +141,6 @@ class Application : public touchgfx::MVPApplication {
   void gotoAlpha() { request(&Application::gotoAlphaImpl); }
   void gotoBeta() { request(&Application::gotoBetaImpl); }
   void gotoBetaSlide() { request(&Application::gotoBetaSlideImpl); }
-  void gotoAlphaSlide() { request(&Application::gotoAlphaSlideImpl); }
 
  private:
   void request(void (Application::*impl)()) {
@@ -151,7 +150,6 @@ class Application : public touchgfx::MVPApplication {
   void gotoAlphaImpl();
   void gotoBetaImpl();
   void gotoBetaSlideImpl();
-  void gotoAlphaSlideImpl();
 
   Heap& heap;
   Model& model;
@@ -192,10 +190,4 @@ inline void Application::gotoBetaSlideImpl() {
                            touchgfx::SlideTransition<touchgfx::NORTH>, Model>(
       &currentScreen, &currentPresenter, heap, &currentTransition, &model);
 }
-inline void Application::gotoAlphaSlideImpl() {
-  touchgfx::makeTransition<ScreenAlphaView, ScreenAlphaPresenter,
-                           touchgfx::SlideTransition<touchgfx::NORTH>, Model>(
-      &currentScreen, &currentPresenter, heap, &currentTransition, &model);
-}
-
 }  // namespace mvptest

@@ -5,7 +5,9 @@
 #include <new>
 
 #include "gfx_test.h"
+#include "gui/User/Mirror.hpp"
 #include "mvp_app.h"
+#include "touchgfx/widgets/Box.hpp"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -50,18 +52,16 @@ class Ticker : public touchgfx::Widget {
   int ticks = 0;
 };
 
-TEST_F(MvpTest, ScreenChangeWaitsForTheNextTransitionPoint) {
+// A screen change waits for the next transition point (without a transition the new screen's
+// afterTransition comes in the same frame); a switch tears the old screen down, then builds
+// the new one.
+TEST_F(MvpTest, SwitchTearsDownTheOldScreenThenBuildsTheNewOneAtTheNextFrame) {
   heap.app.gotoAlpha();
   EXPECT_EQ(log.count, 0);
   frame();
   EXPECT_EQ(log.countOf("Alpha activate"), 1);
-  EXPECT_EQ(log.countOf("Alpha afterTransition"), 1);  // no transition: in the same frame
+  EXPECT_EQ(log.countOf("Alpha afterTransition"), 1);
   EXPECT_EQ(shownScreens, "Alpha ");
-}
-
-TEST_F(MvpTest, SwitchTearsDownTheOldScreenThenBuildsTheNewOne) {
-  heap.app.gotoAlpha();
-  frame();
   Ticker ticker;
   heap.app.registerTimerWidget(&ticker);
   frame();
@@ -117,16 +117,95 @@ TEST_F(MvpTest, SlideTakesTwentyFramesThenAfterTransition) {
   EXPECT_EQ(view.background.getY(), 0);
 }
 
-TEST(SlideDistance, SlowsDownAndEndsOnTheWholeDistance) {
-  int previous = 0, previousStep = 1000;
-  for (uint16_t k = 1; k <= 20; ++k) {
-    const int d = touchgfx::detail::slideDistance(k, 20, 480);
-    EXPECT_GT(d, previous);
-    EXPECT_LE(d - previous, previousStep);
-    previousStep = d - previous;
-    previous = d;
+// ---- The Mirror turns the whole frame in place; the framework keeps what the panel shows the
+// whole layout turned (without a Mirror: unturned) through partial redraws, screen changes and
+// every frame of a slide.
+
+constexpr colortype WHITE = 0xFFFFFF, RED = 0xFF0000, BLUE = 0x0000FF;
+
+// A white screen with a small box at (10, 20), 30 x 40, and a Mirror over all (or none).
+class MirrorTest : public GfxTest {
+ protected:
+  void build(bool mirrored) {
+    background.setPosition(0, 0, W, H);
+    background.setColor(WHITE);
+    box.setPosition(10, 20, 30, 40);
+    screen.add(background);
+    screen.add(box);
+    mirror.setPosition(0, 0, W, H);
+    if (mirrored) screen.add(mirror);
+    app.show(screen);
   }
-  EXPECT_EQ(previous, 480);
+  static colortype layout(int x, int y, colortype boxColour) {
+    return x >= 10 && x < 40 && y >= 20 && y < 60 ? boxColour : WHITE;
+  }
+
+  ShowApp app;
+  touchgfx::Screen screen;
+  touchgfx::Box background, box;
+  Mirror mirror;
+};
+
+TEST_F(MirrorTest, PartialRedrawUnderAMirrorLeavesTheWholeFrameTurned) {
+  build(true);
+  struct Step {
+    colortype colour;
+    bool redraw;
+  };
+  // Each frame the box alone changes and is invalidated; nothing else is drawn.
+  for (const Step& s : {Step{RED, true}, Step{BLUE, true}, Step{RED, true}, Step{RED, false}}) {
+    box.setColor(s.colour);
+    if (s.redraw) box.invalidate();
+    frame();
+    EXPECT_TRUE(framesAs([&](int x, int y) { return layout(x, y, s.colour); }, true));
+  }
+  // The turned box lies at the bottom right.
+  EXPECT_EQ(shown(W - 1 - 10, H - 1 - 20), RED);
+}
+
+// Without a Mirror the layout shows unturned, through partial redraws too; so it does once
+// the Mirror is taken away, although only the box is drawn again.
+TEST_F(MirrorTest, WithoutAMirrorTheLayoutShowsUnturned) {
+  for (bool mirrorAtFirst : {false, true}) {
+    build(mirrorAtFirst);
+    box.setColor(RED);
+    frame();
+    if (!mirrorAtFirst) {
+      EXPECT_TRUE(framesAs([](int x, int y) { return layout(x, y, RED); }, false));
+    }
+    screen.remove(mirror);
+    box.setColor(BLUE);
+    box.invalidate();
+    frame();
+    EXPECT_TRUE(framesAs([](int x, int y) { return layout(x, y, BLUE); }, false));
+  }
+}
+
+// Screen Alpha (red) slides up and out while Beta (blue) slides in from below, both with a
+// Mirror: every frame shows the layout of that moment turned as a whole.
+TEST(MirrorSlide, BothScreensAreTurnedAlikeInEveryFrame) {
+  simgfx::reset();
+  mvptest::Heap heap;
+  heap.app.gotoAlpha();
+  simgfx::frame();
+  auto screenColour = [](colortype background, int x, int y) {
+    return x >= 10 && x < 40 && y >= 20 && y < 60 ? mvptest::ScreenAlphaView::MARK : background;
+  };
+  EXPECT_TRUE(
+      framesAs([&](int x, int y) { return screenColour(mvptest::ALPHA_COLOUR, x, y); }, true));
+  heap.app.gotoBetaSlide();
+  for (uint16_t step = 1; step <= 20; ++step) {
+    simgfx::frame();
+    const int moved = touchgfx::detail::slideDistance(step, 20, H);
+    SCOPED_TRACE(testing::Message() << "step " << step << ", moved " << moved);
+    EXPECT_TRUE(framesAs(
+        [&](int x, int y) {
+          return y < H - moved ? screenColour(mvptest::ALPHA_COLOUR, x, y + moved)
+                               : screenColour(mvptest::BETA_COLOUR, x, y - (H - moved));
+        },
+        true));
+  }
+  simgfx::reset();
 }
 
 }  // namespace

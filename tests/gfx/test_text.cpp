@@ -62,8 +62,9 @@ class TextTest : public GfxTest {
 };
 
 // The glyphs sit on the base line 9 rows below a line's top (height 12, 3 below): the 8 rows
-// of 'A' start one row below the top, its first column one to the right of the pen.
-TEST_F(TextTest, GlyphsBlendTheirLevelsOnTheBaseLine) {
+// of 'A' start one row below the top, its first column one to the right of the pen. Kerning
+// moves the second glyph.
+TEST_F(TextTest, GlyphsBlendTheirLevelsOnTheBaseLineAndKerningMovesTheNext) {
   touchgfx::TextArea text;
   place(text, AB, 20, 30);
   frame();
@@ -73,12 +74,6 @@ TEST_F(TextTest, GlyphsBlendTheirLevelsOnTheBaseLine) {
   EXPECT_EQ(shown(22, 30), WHITE);  // above the glyph
   EXPECT_EQ(shown(22, 39), WHITE);  // below the base line
   EXPECT_EQ(shown(20, 31), WHITE);  // left of the glyph
-}
-
-TEST_F(TextTest, KerningMovesTheSecondGlyph) {
-  touchgfx::TextArea text;
-  place(text, AB, 20, 30);
-  frame();
   // 'A' advances 8; 'B' after 'A' comes 2 pixels closer: its column at 6, not at 8.
   EXPECT_EQ(shown(20 + 6, 34), BLACK);
   EXPECT_EQ(shown(20 + 8, 34), WHITE);

@@ -13,6 +13,7 @@
 #include "board_clocks.h"
 #include "inputs.h"
 #include "power.h"
+#include "process.h"
 #include "simkernel.h"
 #include "stm32f7xx_hal.h"
 #include "wiring.h"
@@ -21,26 +22,20 @@ int firmware_main(void);
 
 namespace humaniotest {
 
-// In the child: `action` at virtual time `at`, as a board input.
-inline void at(simk::Time t, std::function<void()> action) {
-  simk::schedule(t, simk::kOrderBoard, std::move(action));
-}
+using boardtest::at;
 
 // The whole firmware, with the power latch wired unless `latch` is false (a power-off then
 // ends the run with status simpower::kPoweredOff); `prepare` runs first in the main context
 // (chip content, inputs, scheduled actions, extra tasks).
 inline boardtest::Result firmware(simk::Time duration, const std::function<void()>& prepare = {},
                                   bool latch = true) {
-  boardtest::Options o;
-  o.duration = duration;
-  o.kernelTick = false;  // the firmware brings its own tick
   return boardtest::run(
       [&] {
         if (latch) simboard::wirePowerLatch();
         if (prepare) prepare();
         firmware_main();
       },
-      o);
+      {.duration = duration, .kernelTick = false});  // the firmware brings its own tick
 }
 
 inline void boardClocks() { boardtest::firmwareClocks(); }
@@ -53,12 +48,8 @@ struct Event {
 
 inline std::vector<Event> events(const std::string& trace, const std::string& ev) {
   std::vector<Event> out;
-  std::istringstream in(trace);
-  std::string line;
-  const std::string tag = "\"ev\":\"" + ev + "\"";
-  while (std::getline(in, line)) {
-    if (line.find(tag) == std::string::npos) continue;
-    out.push_back({std::stoull(line.substr(5)), line});
+  for (std::string& line : proc::events(trace, ev)) {
+    out.push_back({static_cast<std::uint64_t>(proc::field(line, "t")), std::move(line)});
   }
   return out;
 }
@@ -94,11 +85,6 @@ inline std::string linesStarting(const std::string& text, const std::string& pre
   return out;
 }
 
-// A number field of an event line.
-inline long field(const std::string& line, const std::string& name) {
-  const std::string key = "\"" + name + "\":";
-  const size_t at = line.find(key);
-  return at == std::string::npos ? -1 : std::stol(line.substr(at + key.size()));
-}
+using proc::field;
 
 }  // namespace humaniotest

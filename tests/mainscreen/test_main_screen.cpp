@@ -46,37 +46,14 @@ std::string touchSlot(int s) {
 const Box kLeftArrow{0, 0, 72, 128};
 const Box kRightArrow{201, 0, 71, 128};
 
-struct SimRun {
-  proc::Output o;
-  std::string dir;
-  std::string console;
-  std::string trace;
+struct SimRun : proc::Sim {
   Picture shot(const std::string& name) const { return pictures::load(dir + "/" + name + ".png"); }
 };
 
 // The simulator, headless, with `stick` in the slot from power-on and `script` (its
 // screenshots land in the run's folder).
 SimRun simulate(const std::string& stick, const std::string& script) {
-  SimRun r;
-  r.dir = proc::tempDir();
-  proc::writeFile(r.dir + "/run.scn", script);
-  r.o = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", stick, "--script", r.dir + "/run.scn",
-                   "--log", r.dir + "/console.log", "--trace", r.dir + "/trace.jsonl"});
-  r.console = proc::readFile(r.dir + "/console.log");
-  r.trace = proc::readFile(r.dir + "/trace.jsonl");
-  return r;
-}
-
-// A stick made by our builder from a manifest; `files` are written beside it first.
-std::string buildStick(const std::string& manifest,
-                       const std::vector<std::pair<std::string, std::string>>& files = {}) {
-  const std::string dir = proc::tempDir();
-  for (const auto& [name, bytes] : files) proc::writeFile(dir + "/" + name, bytes);
-  proc::writeFile(dir + "/stick.txt", manifest);
-  const auto r =
-      proc::run({SHAPEPLAY_MKSTICK, "--manifest", dir + "/stick.txt", "--out", dir + "/stick.img"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  return dir + "/stick.img";
+  return {proc::simulate(script, {"--stick", stick})};
 }
 
 Picture crop(const Picture& p, const Box& b) {
@@ -97,21 +74,6 @@ double brightness(const Picture& p) {
 }
 bool same(const Picture& a, const Picture& b, const Box& box) {
   return pictures::differing(crop(a, box), crop(b, box)) == 0;
-}
-
-// The console's lines holding `needle`, without their line ends.
-std::string consoleLines(const std::string& console, const std::string& needle) {
-  std::string out;
-  std::size_t from = 0;
-  while (from < console.size()) {
-    std::size_t end = console.find('\n', from);
-    if (end == std::string::npos) end = console.size();
-    std::string line = console.substr(from, end - from);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.find(needle) != std::string::npos) out += line + "\n";
-    from = end + 1;
-  }
-  return out;
 }
 
 // Whether the frame at (fx, fy) shows the w x h picture `colour` in its middle, turned a
@@ -143,11 +105,11 @@ TEST(MainScreen, ShapesAndArrowsShowWhichFoldersExist) {
   for (int i = 1; i <= 9; ++i) manifest += "dir \"B/F" + std::to_string(i) + "\"\n";
   for (int i = 1; i <= 20; ++i) manifest += "dir \"C/F" + std::to_string(100 + i) + "\"\n";
   const SimRun r =
-      simulate(buildStick(manifest), std::string("wait 1500ms\nscreenshot a.png\n") + "touch " +
-                                         kNextFolder + "\nwait 500ms\nscreenshot b.png\n" +
-                                         touchShape(12) + "wait 300ms\ntouch " + kNextFolder +
-                                         "\nwait 500ms\nscreenshot c.png\n");
-  ASSERT_EQ(r.o.status, 0) << r.o.err;
+      simulate(testimg::mkstick(manifest),
+               std::string("wait 1500ms\nscreenshot a.png\n") + "touch " + kNextFolder +
+                   "\nwait 500ms\nscreenshot b.png\n" + touchShape(12) + "wait 300ms\ntouch " +
+                   kNextFolder + "\nwait 500ms\nscreenshot c.png\n");
+  ASSERT_EQ(r.status, 0) << r.err;
   const Picture none = r.shot("a"), nine = r.shot("b"), all = r.shot("c");
   for (int n = 1; n <= 16; ++n) {
     SCOPED_TRACE("shape " + std::to_string(n));
@@ -165,11 +127,11 @@ TEST(MainScreen, ShapesAndArrowsShowWhichFoldersExist) {
   EXPECT_TRUE(pictures::matchesReference(nine, "main-nine-folders"));
 
   // A faded shape still sends its request: the core looks for the 12th folder of B.
-  EXPECT_EQ(consoleLines(r.console, "playbackFolderName"), "playbackFolderName: \n");
+  EXPECT_EQ(proc::grep(r.log, "playbackFolderName"), "playbackFolderName: \r\n");
 
   const SimRun single =
-      simulate(buildStick("dir \"Solo/F1\"\n"), "wait 1500ms\nscreenshot s.png\n");
-  ASSERT_EQ(single.o.status, 0) << single.o.err;
+      simulate(testimg::mkstick("dir \"Solo/F1\"\n"), "wait 1500ms\nscreenshot s.png\n");
+  ASSERT_EQ(single.status, 0) << single.err;
   const Picture solo = single.shot("s");
   EXPECT_TRUE(same(solo, none, kLeftArrow));
   EXPECT_TRUE(same(solo, all, kRightArrow));
@@ -179,12 +141,7 @@ TEST(MainScreen, ShapesAndArrowsShowWhichFoldersExist) {
 // interface starts. The stick is made by mkfs.fat and mtools.
 TEST(MainScreen, EveryShapePlaysItsPlaybackFolder) {
   const std::string dir = proc::tempDir();
-  const std::string wav = dir + "/tone.wav", mp3 = dir + "/tone.mp3";
-  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + wav + " synth 0.3 sine 440 >/dev/null " +
-                         "2>&1 && lame --quiet -b 128 " + wav + " " + mp3)
-                            .c_str()),
-            0);
-  const std::string track = proc::readFile(mp3);
+  const std::string track = proc::readFile(testimg::tone(0.3, 440));
   std::vector<testimg::File> files;
   for (int i = 1; i <= 16; ++i) {
     files.push_back(
@@ -195,15 +152,15 @@ TEST(MainScreen, EveryShapePlaysItsPlaybackFolder) {
   std::string script = "wait 1500ms\n";
   for (int n = 1; n <= 16; ++n) script += touchShape(n) + "wait 400ms\n";
   const SimRun r = simulate(stick, script);
-  ASSERT_EQ(r.o.status, 0) << r.o.err;
+  ASSERT_EQ(r.status, 0) << r.err;
 
   std::string expected;
   for (int n = 1; n <= 16; ++n) {
     char line[64];
-    std::snprintf(line, sizeof line, "playbackFolderName: 0:\\Kids\\F%02d\n", n);
+    std::snprintf(line, sizeof line, "playbackFolderName: 0:\\Kids\\F%02d\r\n", n);
     expected += line;
   }
-  EXPECT_EQ(consoleLines(r.console, "playbackFolderName"), expected);
+  EXPECT_EQ(proc::grep(r.log, "playbackFolderName"), expected);
   EXPECT_EQ(proc::count(r.trace, R"("ev":"audio","state":"start")"), 16u);
 }
 
@@ -236,17 +193,17 @@ std::string magickBmp(int w, int h) {
 TEST(FolderPictures, ShowTurnedAQuarterTurnOnBothScreensOrNotAtAll) {
   std::string padded = bmpfiles::bmp24(128, 128, bmpfiles::pattern);
   padded.resize(66000, '\0');
-  const std::vector<std::pair<std::string, std::string>> files = {
+  const std::vector<testimg::File> files = {
       {"p1.bmp", bmpfiles::bmp24(128, 128, bmpfiles::pattern)},
       {"p2.bmp", magickBmp(100, 100)},
       {"p3.bmp", bmpfiles::bmp24(30, 30, bmpfiles::pattern)},
       {"p4.bmp", padded},
       {"p6.bmp", bmpfiles::bmp24(200, 100, bmpfiles::pattern)}};
-  const std::string stick = buildStick(
+  const std::string stick = testimg::mkstick(
       "file \"P1/title.bmp\" src=p1.bmp\nfile \"P2/Title.BMP\" src=p2.bmp\n"
       "file \"P3/title.bmp\" src=p3.bmp\nfile \"P4/title.bmp\" src=p4.bmp\n"
       "file \"P5/readme.txt\" text=\"no picture\"\nfile \"P6/title.bmp\" src=p6.bmp\n",
-      files);
+      {}, files);
   std::string script = "wait 1500ms\nscreenshot m1.png\n";
   for (int i = 2; i <= 6; ++i) {
     script += std::string("touch ") + kNextFolder + "\nwait 500ms\nscreenshot m" +
@@ -255,7 +212,7 @@ TEST(FolderPictures, ShowTurnedAQuarterTurnOnBothScreensOrNotAtAll) {
   script += std::string("touch ") + kPicture + "\nwait 1s\nscreenshot overview.png\n" +
             touchSlot(4) + "wait 1s\nscreenshot fresh.png\n";
   const SimRun r = simulate(stick, script);
-  ASSERT_EQ(r.o.status, 0) << r.o.err;
+  ASSERT_EQ(r.status, 0) << r.err;
 
   // Main screen. The 128 x 128 picture's corners: its top right at the frame's top left, its
   // top left at the bottom left, its bottom left at the bottom right.
@@ -290,15 +247,15 @@ TEST(FolderPictures, ShowTurnedAQuarterTurnOnBothScreensOrNotAtAll) {
 
   // The 200 x 100 picture is refused on both screens and said so; the 66,000 bytes are too
   // many for the main screen alone, which says no more than that it looked.
-  EXPECT_EQ(proc::count(r.console, "wrong picture size\r\n"), 2u);
+  EXPECT_EQ(proc::count(r.log, "wrong picture size\r\n"), 2u);
   // P1 twice (after the mount, and again when the main screen asks for its folder), P2 and P3
   // on the main screen; four pictures on the overview.
-  EXPECT_EQ(proc::count(r.console, "image assigned\r\n"), 2u + 2u + 4u);
+  EXPECT_EQ(proc::count(r.log, "image assigned\r\n"), 2u + 2u + 4u);
   std::string sizes;
-  for (const auto& [name, bytes] : files) {
-    sizes += "Display picture size: " + std::to_string(bytes.size()) + "\n";
+  for (const testimg::File& f : files) {
+    sizes += "Display picture size: " + std::to_string(f.content.size()) + "\r\n";
   }
-  EXPECT_EQ(consoleLines(r.console, "Display picture size"), sizes);
+  EXPECT_EQ(proc::grep(r.log, "Display picture size"), sizes);
 }
 
 // ---- the overview's pages
@@ -310,7 +267,7 @@ TEST(Overview, PagesWithoutWrapAroundAndChoosesAFolderByItsPicture) {
   const std::uint32_t colours[8] = {0xE02020, 0x20E020, 0x2020E0, 0xE0E020,
                                     0xE020E0, 0x20E0E0, 0xF08000, 0x8000F0};
   std::string manifest;
-  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<testimg::File> files;
   for (int i = 0; i < 8; ++i) {
     const std::string n = std::to_string(i);
     manifest += "file \"R" + n + "/title.bmp\" src=r" + n + ".bmp\ndir \"R" + n + "/F\"\n";
@@ -325,8 +282,8 @@ TEST(Overview, PagesWithoutWrapAroundAndChoosesAFolderByItsPicture) {
             "touch " + kPicture + "\nwait 1s\n" + touchSlot(1) + "wait 1s\nscreenshot main7.png\n" +
             "touch " + kPicture + "\nwait 1s\ntouch " + kPageBack + "\nwait 1s\ntouch " +
             kPageBack + "\nwait 1s\nscreenshot back.png\n";
-  const SimRun r = simulate(buildStick(manifest, files), script);
-  ASSERT_EQ(r.o.status, 0) << r.o.err;
+  const SimRun r = simulate(testimg::mkstick(manifest, {}, files), script);
+  ASSERT_EQ(r.status, 0) << r.err;
 
   auto shows = [](const Picture& p, const Box& where, std::uint32_t colour) {
     return pictures::shareOf(p, where, colour) > 0.05;
@@ -348,27 +305,9 @@ TEST(Overview, PagesWithoutWrapAroundAndChoosesAFolderByItsPicture) {
     EXPECT_TRUE(shows(back, {kSlotX[s], kSlotY[s], 128, 128}, colours[s]));
   EXPECT_EQ(proc::screensOf(r.trace),
             "UsbWeg UsbWeg UsbDa UsbDa Main Overview Main Overview Main Overview ");
-  EXPECT_EQ(consoleLines(r.console, "OverviewPage"),
-            "OverviewPage: 0\nOverviewPage: 1\nOverviewPage: 1\nOverviewPage: 1\n"
-            "OverviewPage: 0\nOverviewPage: 0\n");
-}
-
-// ---- the demo
-
-// The demo tour plays by touch alone as the child's part goes: the shapes choose the folders,
-// the arrow the next root folder, the overview's picture the last one.
-TEST(DemoTour, TheChildsTouchesChooseTheFolders) {
-  const std::string dir = proc::tempDir();
-  const auto o = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", SHAPEPLAY_DEMO_STICK,
-                            "--script", SHAPEPLAY_DEMO_TOUR, "--log", dir + "/console.log",
-                            "--trace", dir + "/trace.jsonl"});
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(consoleLines(proc::readFile(dir + "/console.log"), "playbackFolderName"),
-            "playbackFolderName: 0:\\Animals\\Folder 1\n"
-            "playbackFolderName: 0:\\Music\\Folder 2\n"
-            "playbackFolderName: 0:\\Songs\\Folder 1\n");
-  EXPECT_NE(proc::screensOf(proc::readFile(dir + "/trace.jsonl")).find("Main Overview Main "),
-            std::string::npos);
+  EXPECT_EQ(proc::grep(r.log, "OverviewPage"),
+            "OverviewPage: 0\r\nOverviewPage: 1\r\nOverviewPage: 1\r\nOverviewPage: 1\r\n"
+            "OverviewPage: 0\r\nOverviewPage: 0\r\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "bmp_files.h"
+#include "images.h"
 #include "process.h"
 #include "screens_board.h"
 #include "stick.h"
@@ -12,15 +13,9 @@ namespace screenstest {
 namespace {
 
 TEST(PicturesBoard, EnteringTheMainScreenAHundredTimesFreesEachPictureFirst) {
-  static const std::string stick = [] {
-    const std::string dir = proc::tempDir();
-    proc::writeFile(dir + "/a.bmp", bmpfiles::bmp24(128, 128, bmpfiles::pattern));
-    proc::writeFile(dir + "/stick.txt", "file \"A/title.bmp\" src=a.bmp\ndir \"A/F\"\n");
-    const auto r = proc::run(
-        {SHAPEPLAY_MKSTICK, "--manifest", dir + "/stick.txt", "--out", dir + "/stick.img"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    return dir + "/stick.img";
-  }();
+  static const std::string stick =
+      testimg::mkstick("file \"A/title.bmp\" src=a.bmp\ndir \"A/F\"\n", {},
+                       {{"a.bmp", bmpfiles::bmp24(128, 128, bmpfiles::pattern)}});
   constexpr int kEntries = 100;
   const auto r = runFirmware(
       [] {

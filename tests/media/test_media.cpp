@@ -1,6 +1,7 @@
-// The media library on the simulated board: stick images made by shapeplay-mkstick, mounted
-// by the firmware's stick service through the whole USB stack, and listed and read by the
-// folder classes in a task of their own, as the main loop will call them.
+// The media library: the name rules its lists share, and the lists on the simulated board,
+// of stick images made by shapeplay-mkstick, mounted by the firmware's stick service through
+// the whole USB stack, and listed and read by the folder classes in a task of their own, as
+// the main loop will call them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,7 +13,9 @@
 #include "FolderRoot.h"
 #include "FreeRTOS.h"
 #include "board_child.h"
+#include "fileNames.h"
 #include "firmware_board.h"
+#include "images.h"
 #include "k_storage.h"
 #include "process.h"
 #include "stick.h"
@@ -24,23 +27,115 @@ namespace {
 
 using boardtest::note;
 
-const std::string& dir() {
-  static const std::string d = proc::tempDir();
-  return d;
+// ---- The name rules every media list shares: order, case-insensitive comparison,
+// extensions, and the stick's identity as enumeration reports it.
+
+// The order of the three lists (they must agree on every pair): ASCII case folded, a prefix
+// first, digits before '_' before letters, no numeric runs, bytes compared unsigned, the code
+// page's letters after ASCII and not folded. (A list on a stick in this order: test_media.)
+TEST(NameOrder, TheThreeListsAgreeOnEveryPair) {
+  const struct {
+    const char *a, *b;
+    bool before;
+  } cases[] = {
+      {"apple", "Banana", true},
+      {"Banana", "cherry", true},
+      {"cherry", "apple", false},
+      {"apple", "Zebra", true},
+      {"", "a", true},
+      {"", "\x01", true},
+      {"", "", false},
+      {"abc", "abcd", true},
+      {"abcd", "abc", false},
+      {"ABC", "abc", false},
+      {"abc", "ABC", false},
+      {"abc", "abc", false},
+      {"9z", "_x", true},
+      {"_x", "a", true},
+      // '_' is 95, between 'Z' (90) and 'a' (97): folding puts upper-case letters after it;
+      // only A-Z fold: '[' (91) stays below '_'.
+      {"_x", "A", true},
+      {"_x", "Z", true},
+      {"[", "_", true},
+      {"@", "a", true},
+      {"Track10", "Track2", true},
+      {"1.mp3", "10.mp3", true},
+      {"10.mp3", "2.mp3", true},
+      {"01 a.mp3", "02 b.mp3", true},
+      // 'Bär' and 'Äpfel'; 'ä' (132) before 'Ä' (142).
+      {"Bar", "B\x84r", true},
+      {"Bz", "B\x84r", true},
+      {"zzz", "\x8Epfel", true},
+      {"\x8Epfel", "zzz", false},
+      {"\x84", "\x8E", true},
+      {"\x7F", "\x80", true},
+  };
+  for (const auto& c : cases) {
+    DirEntry ea, eb;
+    ea.foldername = c.a;
+    eb.foldername = c.b;
+    EXPECT_EQ(FolderRoot::compareDirEntries(ea, eb), c.before) << c.a << " / " << c.b;
+    EXPECT_EQ(FolderDirectories::compareDirEntries(c.a, c.b), c.before) << c.a << " / " << c.b;
+    EXPECT_EQ(FolderAudioFiles::compareDirEntries(c.a, c.b), c.before) << c.a << " / " << c.b;
+  }
 }
 
-// Makes a stick image from a manifest (in the test process, before any board starts).
-std::string makeStick(const std::string& name, const std::string& manifest,
-                      std::vector<std::string> extra = {}) {
-  const std::string image = dir() + "/" + name + ".img";
-  proc::writeFile(dir() + "/" + name + ".txt", manifest);
-  std::vector<std::string> argv = {SHAPEPLAY_MKSTICK, "--manifest", dir() + "/" + name + ".txt",
-                                   "--out", image};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  const proc::Output made = proc::run(argv);
-  EXPECT_EQ(made.status, 0) << made.err;
-  return image;
+TEST(Strcicmp, ThreeWayIgnoringAsciiCase) {
+  const struct {
+    const char *a, *b;
+    int sign;
+  } cases[] = {{"mp3", "MP3", 0}, {"", "", 0},        {"mp3", "mp", 1},   {"mp3", "", 1},
+               {"mp", "mp3", -1}, {"", "a", -1},      {"abc", "ABD", -1}, {"b", "A", 1},
+               {"\x84", "a", 1},  {"\x8E", "\x84", 1}};
+  for (const auto& c : cases) {
+    const int r = strcicmp(c.a, c.b);
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " / " << c.b;
+  }
+  EXPECT_EQ(FolderAudioFiles::strcicmp("Wav", "wAV"), 0);
+  EXPECT_EQ(FolderDirectories::strcicmp("Wav", "wAV"), 0);
 }
+
+TEST(Extension, TextAfterTheLastDotUnlessTheDotStartsTheName) {
+  const std::pair<const char*, const char*> extensions[] = {
+      {"song.MP3", "MP3"}, {"archive.tar.mp3", "mp3"},
+      {".mp3", ""},        {"mp3", ""},
+      {"song.", ""},       {"", ""},
+      {"..mp3", "mp3"}};
+  for (const auto& [name, ext] : extensions) EXPECT_STREQ(get_filename_ext(name), ext) << name;
+  const char* name = "a.b";
+  EXPECT_EQ(get_filename_ext(name), name + 2);  // inside the name, not a copy
+
+  for (const char* yes : {"X.Mp3", "a.b.mp3"}) EXPECT_TRUE(isAudioFile(yes)) << yes;
+  for (const char* no : {"x.mp3.bak", ".mp3", "song.mp", "song.mp3x", "song.wav"}) {
+    EXPECT_FALSE(isAudioFile(no)) << no;
+  }
+  // A title picture as the pattern "*.bmp" matches it: the name ends in .bmp, whatever the
+  // dots before; '.bmp' itself too (the pattern's star matches nothing).
+  for (const char* yes : {"title.bmp", "T.BMP", ".bmp", "a.b.BmP", "x..bmp"}) {
+    EXPECT_TRUE(isPictureName(yes)) << yes;
+  }
+  for (const char* no : {"bmp", "title.bmp.txt", "title.bmpx", "title_bmp", "", "x.bm"}) {
+    EXPECT_FALSE(isPictureName(no)) << no;
+  }
+}
+
+TEST(UsbIdentity, SerialIsCutToTheFieldAndAlwaysTerminated) {
+  cbUsbVid(0x0781);
+  cbUsbPid(0x5567);
+  cbUsbSerial(std::string(300, 'S').c_str());
+  EXPECT_EQ(FolderRoot::usbIdentifier.vid, 0x0781);
+  EXPECT_EQ(FolderRoot::usbIdentifier.pid, 0x5567);
+  EXPECT_EQ(std::string(FolderRoot::usbIdentifier.serial), std::string(255, 'S'));
+  cbUsbSerial("AB12");
+  EXPECT_STREQ(FolderRoot::usbIdentifier.serial, "AB12");
+  // Nothing of the longer serial is left behind the new one.
+  EXPECT_EQ(FolderRoot::usbIdentifier.serial[5], '\0');
+  EXPECT_EQ(FolderRoot::usbIdentifier.serial[254], '\0');
+  cbUsbSerial(nullptr);
+  EXPECT_STREQ(FolderRoot::usbIdentifier.serial, "");
+}
+
+// ---- The lists on the simulated board
 
 // Bytes a test can recognise: different at every offset within a slot's reach.
 std::string pictureBytes(size_t size, unsigned seed) {
@@ -82,11 +177,16 @@ boardtest::Result onStick(const std::string& image, std::function<void()> work,
       options);
 }
 
-// What the firmware printed once the stick was mounted.
-std::string afterMount(const std::string& console) {
-  const std::string mark = "mount ok\n";
-  const size_t pos = console.find(mark);
-  return pos == std::string::npos ? "no mount in: " + console : console.substr(pos + mark.size());
+// In the child: a mark on the console between the parts of one run.
+void part(const char* name) { std::printf("== %s\r\n", name); }
+
+// What the firmware printed in a part of the run (before the first part: after the mount).
+std::string printed(const std::string& console, const std::string& name = "") {
+  const std::string mark = name.empty() ? "mount ok\n" : "== " + name + "\r\n";
+  const size_t from = console.find(mark);
+  if (from == std::string::npos) return "no " + mark + " in: " + console;
+  const size_t begin = from + mark.size(), end = console.find("== ", begin);
+  return console.substr(begin, end == std::string::npos ? end : end - begin);
 }
 
 std::string listing() {
@@ -98,89 +198,46 @@ std::string listing() {
   return out;
 }
 
-size_t countOf(const std::string& text, const std::string& needle) {
-  size_t n = 0;
-  for (size_t pos = text.find(needle); pos != std::string::npos;
-       pos = text.find(needle, pos + needle.size())) {
-    ++n;
-  }
-  return n;
-}
-
 // ---- Root folders
 
-const std::string& rootStick() {
-  static const std::string image = makeStick("root",
-                                             "dir \"Zoo\"\n"
-                                             "file \"top.mp3\" size=100\n"
-                                             "dir \"animals\"\n"
-                                             "dir \"Secret\" hidden\n"
-                                             "dir \"Secret/inner\"\n"
-                                             "dir \"Android\"\n"
-                                             "dir \"LOST.DIR\"\n"
-                                             "dir \"Bach\"\n"
-                                             "dir \"Geheim\"\n"
-                                             "file \"Bach/b.BMP\" size=10\n"
-                                             "file \"Bach/a.bmp\" size=10\n"
-                                             "file \"Bach/x.mp3\" size=10\n"
-                                             "dir \"animals/x\"\n"
-                                             "dir \"animals/h\" hidden\n"
-                                             "dir \"animals/android\"\n"
-                                             "dir \"animals/LOST.DIR\"\n"
-                                             "dir \"animals/s\" system\n"
-                                             "file \"animals/note.txt\" size=10\n"
-                                             "file \"animals/bmp\" size=10\n"
-                                             "dir \"Geheim/a\" hidden\n"
-                                             "dir \"Geheim/b\" hidden\n");
-  return image;
-}
-
-TEST(RootFolders, ListedByNameWithPictureAndSubfolderCount) {
-  const std::string image = rootStick();
+// Listed by name, each with its first picture and its visible subfolders (not the ones Android
+// and Windows make); hidden ones and files left out. Without a stick the list is kept and
+// the refresh fails.
+TEST(RootFolders, ListedByNameWithPictureAndSubfolderCountAndKeptWithoutAStick) {
+  const std::string image = testimg::mkstick(
+      "dir \"Zoo\"\nfile \"top.mp3\" size=100\ndir \"animals\"\ndir \"Secret\" hidden\n"
+      "dir \"Secret/inner\"\ndir \"Android\"\ndir \"LOST.DIR\"\ndir \"Bach\"\ndir \"Geheim\"\n"
+      "file \"Bach/b.BMP\" size=10\nfile \"Bach/a.bmp\" size=10\nfile \"Bach/x.mp3\" size=10\n"
+      "dir \"animals/x\"\ndir \"animals/h\" hidden\ndir \"animals/android\"\n"
+      "dir \"animals/LOST.DIR\"\ndir \"animals/s\" system\nfile \"animals/note.txt\" size=10\n"
+      "file \"animals/bmp\" size=10\ndir \"Geheim/a\" hidden\ndir \"Geheim/b\" hidden\n");
   auto r = onStick(image, [] {
     FolderRoot root(255);
     note(root.refreshFolder() ? "refreshed" : "failed");
-    note(listing());
-    note(root.getFoldername(0));
-    note(root.getFoldername(3));
-    note("[" + root.getFoldername(4) + "]");
-    note(root.getFolderPictureFileName(1));
-    note("[" + root.getFolderPictureFileName(0) + "]");
-    note("[" + root.getFolderPictureFileName(4) + "]");
-  });
-  EXPECT_EQ(r.notes,
-            "refreshed\n"
-            "animals pic= count=4\n"
-            "Bach pic=b.BMP count=0\n"
-            "Geheim pic= count=2\n"
-            "Zoo pic= count=0\n\n"
-            "animals\nZoo\n[]\nb.BMP\n[]\n[]\n");
-  // Folders without a picture are listed without a message.
-  EXPECT_EQ(afterMount(r.console),
-            "Folder: animals\r\n Pic:\r\n Count:4\r\n"
-            "Folder: Bach\r\n Pic:b.BMP\r\n Count:0\r\n"
-            "Folder: Geheim\r\n Pic:\r\n Count:2\r\n"
-            "Folder: Zoo\r\n Pic:\r\n Count:0\r\n");
-}
-
-TEST(RootFolders, WithoutAStickTheListIsKeptAndTheRefreshFails) {
-  const std::string image = rootStick();
-  auto r = onStick(image, [] {
-    FolderRoot root(255);
-    root.refreshFolder();
+    note(listing() + root.getFoldername(0) + " " + root.getFoldername(3) + " [" +
+         root.getFoldername(4) + "] " + root.getFolderPictureFileName(1) + " [" +
+         root.getFolderPictureFileName(0) + "] [" + root.getFolderPictureFileName(4) + "]");
+    part("again");
     // A picture load leaves the current directory inside a folder; the next refresh of the
     // same stick still counts from the root.
     root.loadPicture(1, 0);
     root.refreshFolder();
-    note(std::to_string(rootDirList.size()));
-    note(rootDirList[0].foldername + " " + std::to_string(rootDirList[0].subfolderCount));
+    note(std::to_string(rootDirList.size()) + " " + rootDirList[0].foldername + " " +
+         std::to_string(rootDirList[0].subfolderCount));
     simusb::remove();
     while (usb_status.load() != 0) vTaskDelay(5);
     note(root.refreshFolder() ? "refreshed" : "failed");
     note(std::to_string(rootDirList.size()));
   });
-  EXPECT_EQ(r.notes, "4\nanimals 4\nfailed\n4\n");
-  EXPECT_NE(r.console.find("usb disc\nopen root err\n"), std::string::npos) << r.console;
+  EXPECT_EQ(r.notes,
+            "refreshed\nanimals pic= count=4\nBach pic=b.BMP count=0\nGeheim pic= count=2\n"
+            "Zoo pic= count=0\nanimals Zoo [] b.BMP [] []\n4 animals 4\nfailed\n4\n");
+  // Folders without a picture are listed without a message.
+  EXPECT_EQ(printed(r.console),
+            "Folder: animals\r\n Pic:\r\n Count:4\r\nFolder: Bach\r\n Pic:b.BMP\r\n Count:0\r\n"
+            "Folder: Geheim\r\n Pic:\r\n Count:2\r\nFolder: Zoo\r\n Pic:\r\n Count:0\r\n");
+  EXPECT_NE(printed(r.console, "again").find("usb disc\nopen root err\n"), std::string::npos)
+      << r.console;
 }
 
 TEST(RootFolders, ThreeHundredFoldersListTheFirst256OfDirectoryOrder) {
@@ -191,202 +248,125 @@ TEST(RootFolders, ThreeHundredFoldersListTheFirst256OfDirectoryOrder) {
     std::snprintf(name, sizeof name, "f%03d", i);
     manifest += std::string("dir \"") + name + "\"\n";
   }
-  const std::string image = makeStick("many", manifest, {"--fat", "32"});
-  auto r = onStick(image, [] {
+  auto r = onStick(testimg::mkstick(manifest, {"--fat", "32"}), [] {
     FolderRoot root(255);
     root.refreshFolder();
-    note(std::to_string(rootDirList.size()));
-    note(root.getFoldername(0));
-    note(root.getFoldername(1));
-    note(root.getFoldername(255));
-    note("[" + root.getFoldername(256) + "]");
+    note(std::to_string(rootDirList.size()) + " " + root.getFoldername(0) + " " +
+         root.getFoldername(1) + " " + root.getFoldername(255) + " [" + root.getFoldername(256) +
+         "]");
   });
-  EXPECT_EQ(r.notes, "256\nf044\nf045\nf299\n[]\n");
-  EXPECT_EQ(countOf(r.console, "Folder: "), 256u);
+  EXPECT_EQ(r.notes, "256 f044 f045 f299 []\n");
+  EXPECT_EQ(proc::count(r.console, "Folder: "), 256u);
 }
 
 // ---- Playback folders and audio files
 
-const std::string& musicStick() {
-  static const std::string image = makeStick("music",
-                                             "dir \"Music\"\n"
-                                             "dir \"android\"\n"
-                                             "dir \"Music/Zwei\"\n"
-                                             "dir \"Music/eins\"\n"
-                                             "dir \"Music/geheim\" hidden\n"
-                                             "dir \"Music/Android\"\n"
-                                             "dir \"Music/LOST.DIR\"\n"
-                                             "file \"Music/intro.mp3\" size=10\n"
-                                             "file \"Music/a.WAV\" size=10\n"
-                                             "file \"Music/readme.txt\" size=10\n"
-                                             "file \"Music/eins/B.mp3\" size=10\n"
-                                             "file \"Music/eins/a.MP3\" size=10\n"
-                                             "file \"Music/eins/c.wav\" size=10\n"
-                                             "file \"Music/eins/notes.txt\" size=10\n"
-                                             "dir \"Music/eins/x\"\n"
-                                             "file \"Music/eins/x/deep.mp3\" size=10\n"
-                                             "file \"Music/eins/.mp3\" size=10\n"
-                                             "file \"Music/eins/song.mp3.txt\" size=10\n"
-                                             "file \"Music/eins/versteckt.mp3\" size=10 hidden\n"
-                                             "file \"Music/eins/sys.Mp3\" size=10 system\n"
-                                             "dir \"Names\"\n"
-                                             "dir \"Names/B\xC3\xA4r\"\n"
-                                             "dir \"Names/Bb\"\n"
-                                             "dir \"Names/Bar\"\n"
-                                             "dir \"Names/\xC3\x84pfel\"\n"
-                                             "dir \"Names/Barz\"\n"
-                                             "dir \"Names/_x\"\n"
-                                             "dir \"Names/9\"\n"
-                                             "dir \"Names/Track2\"\n"
-                                             "dir \"Names/Track10\"\n"
-                                             "dir \"Versteckt\"\n"
-                                             "dir \"Versteckt/a\" hidden\n"
-                                             "dir \"Versteckt/b\" hidden\n");
-  return image;
-}
-
-TEST(PlaybackFolders, SubfoldersByNameWithTheirFullPaths) {
-  const std::string image = musicStick();
+// Playback folders by name with their full paths (not Android's and Windows' folders, not
+// hidden ones; the stick stores 'Bär' and 'Äpfel' in code page 850: 0x84 and 0x8E); the MP3
+// files of a folder itself by name, hidden and system ones too. An empty path lists nothing
+// wherever the current directory is, and a folder that cannot be opened leaves a list as it
+// was.
+TEST(PlaybackFolders, SubfoldersAndTracksByNameWithTheirFullPaths) {
+  const std::string image = testimg::mkstick(
+      "dir \"Music\"\ndir \"android\"\ndir \"Music/Zwei\"\ndir \"Music/eins\"\n"
+      "dir \"Music/geheim\" hidden\ndir \"Music/Android\"\ndir \"Music/LOST.DIR\"\n"
+      "file \"Music/intro.mp3\" size=10\nfile \"Music/a.WAV\" size=10\n"
+      "file \"Music/readme.txt\" size=10\nfile \"Music/eins/B.mp3\" size=10\n"
+      "file \"Music/eins/a.MP3\" size=10\nfile \"Music/eins/c.wav\" size=10\n"
+      "file \"Music/eins/notes.txt\" size=10\ndir \"Music/eins/x\"\n"
+      "file \"Music/eins/x/deep.mp3\" size=10\nfile \"Music/eins/.mp3\" size=10\n"
+      "file \"Music/eins/song.mp3.txt\" size=10\nfile \"Music/eins/versteckt.mp3\" size=10 hidden\n"
+      "file \"Music/eins/sys.Mp3\" size=10 system\ndir \"Names\"\ndir \"Names/B\xC3\xA4r\"\n"
+      "dir \"Names/Bb\"\ndir \"Names/Bar\"\ndir \"Names/\xC3\x84pfel\"\ndir \"Names/Barz\"\n"
+      "dir \"Names/_x\"\ndir \"Names/9\"\ndir \"Names/Track2\"\ndir \"Names/Track10\"\n"
+      "dir \"Versteckt\"\ndir \"Versteckt/a\" hidden\ndir \"Versteckt/b\" hidden\n");
   auto r = onStick(image, [] {
     FolderDirectories dirs(100);
-    note(std::to_string(dirs.refresh("Music")));
-    note(std::to_string(dirs.getNrFolders()));
-    note(dirs.getFolderName(0));
-    note(dirs.getFolderName(1));
-    note("[" + dirs.getFolderName(2) + "]");
-  });
-  EXPECT_EQ(r.notes, "2\n2\n0:\\Music\\eins\n0:\\Music\\Zwei\n[]\n");
-  EXPECT_EQ(afterMount(r.console),
-            "open 0:\\Music\r\n"
-            "dir Music , Zwei\r\n"
-            "dir Music , eins\r\n"
-            "dir Music , geheim\r\n"
-            "dir Music , Android\r\n"
-            "dir Music , LOST.DIR\r\n"
-            "music: intro.mp3\r\n"
-            "music: a.WAV\r\n"
-            "sort finished\r\n"
-            "selected 0, 0:\\Music\\eins\r\n"
-            "selected 1, 0:\\Music\\Zwei\r\n");
-}
-
-TEST(PlaybackFolders, NameOrderOnTheStickWithCodePage850Names) {
-  const std::string image = musicStick();
-  auto r = onStick(image, [] {
-    FolderDirectories dirs(100);
-    const uint32_t n = dirs.refresh("Names");
+    const uint32_t music = dirs.refresh("Music");
+    std::string seen = std::to_string(music) + " " + std::to_string(dirs.getNrFolders());
+    for (uint16_t i = 0; i < 3; ++i) seen += " [" + dirs.getFolderName(i) + "]";
+    note(seen);
+    part("names");
     std::string order;
-    for (uint16_t i = 0; i < n; ++i) order += dirs.getFolderName(i).substr(9) + "|";
+    for (uint16_t i = 0, n = dirs.refresh("Names"); i < n; ++i) {
+      order += dirs.getFolderName(i).substr(9) + "|";
+    }
     note(order);
-  });
-  // The stick stores 'Bär' and 'Äpfel' in code page 850: 0x84 and 0x8E.
-  EXPECT_EQ(r.notes, "9|_x|Bar|Barz|Bb|B\x84r|Track10|Track2|\x8Epfel|\n");
-}
-
-TEST(PlaybackFolders, OnlyHiddenSubfoldersGiveAnEmptyList) {
-  const std::string image = musicStick();
-  auto r = onStick(image, [] {
     FolderRoot root(255);
     root.refreshFolder();
-    FolderDirectories dirs(100);
-    note(listing());
-    note(std::to_string(dirs.refresh("Versteckt")));
-    note("[" + dirs.getFolderName(0) + "]");
-    // A folder that cannot be opened leaves the list as it was.
+    const uint32_t hidden = dirs.refresh("Versteckt");
+    note(listing() + std::to_string(hidden) + " [" + dirs.getFolderName(0) + "]");
     dirs.refresh("Music");
-    note(std::to_string(dirs.refresh("Missing")));
-    note(std::to_string(dirs.getNrFolders()));
-  });
-  EXPECT_EQ(r.notes,
-            "android pic= count=0\nMusic pic= count=3\nNames pic= count=9\n"
-            "Versteckt pic= count=2\n\n0\n[]\n0\n2\n");
-  EXPECT_NE(r.console.find("open 0:\\Missing\r\n"), std::string::npos);
-}
-
-TEST(AudioFiles, OnlyMp3FilesOfTheFolderItselfByName) {
-  const std::string image = musicStick();
-  auto r = onStick(image, [] {
+    const uint32_t missing = dirs.refresh("Missing");
+    note(std::to_string(missing) + " " + std::to_string(dirs.getNrFolders()));
+    part("tracks");
     FolderAudioFiles files(100);
     files.refresh("0:\\Music\\eins");
-    note(std::to_string(files.getNrAudioFiles()));
-    for (uint16_t i = 0; i < 5; ++i) note("[" + files.getAudioFileName(i) + "]");
-  });
-  EXPECT_EQ(r.notes,
-            "4\n[0:\\Music\\eins\\a.MP3]\n[0:\\Music\\eins\\B.mp3]\n"
-            "[0:\\Music\\eins\\sys.Mp3]\n[0:\\Music\\eins\\versteckt.mp3]\n[]\n");
-  EXPECT_EQ(afterMount(r.console),
-            "open 0:\\Music\\eins\r\n"
-            "music: B.mp3\r\n"
-            "music: a.MP3\r\n"
-            "dir 0:\\Music\\eins , x\r\n"
-            "music: versteckt.mp3\r\n"
-            "music: sys.Mp3\r\n"
-            "selected 0, 0:\\Music\\eins\\a.MP3\r\n"
-            "selected 1, 0:\\Music\\eins\\B.mp3\r\n"
-            "selected 2, 0:\\Music\\eins\\sys.Mp3\r\n"
-            "selected 3, 0:\\Music\\eins\\versteckt.mp3\r\n");
-}
-
-TEST(AudioFiles, AnEmptyPathListsNothingWhereverTheCurrentDirectoryIs) {
-  const std::string image = musicStick();
-  auto r = onStick(image, [] {
-    FolderRoot root(255);
-    root.refreshFolder();
-    FolderDirectories dirs(100);
-    FolderAudioFiles files(100);
-    files.refresh("0:\\Music\\eins");
+    std::string names = std::to_string(files.getNrAudioFiles());
+    for (uint16_t i = 0; i < 5; ++i) names += " [" + files.getAudioFileName(i) + "]";
+    note(names);
+    part("empty path");
     // The picture load leaves the drive in 'Music', which holds an MP3 file of its own.
     root.loadPicture(1, 0);
     char cwd[64] = "";
     f_getcwd(cwd, sizeof cwd);
-    note(cwd);
     files.refresh(dirs.getFolderName(7));
-    note(std::to_string(files.getNrAudioFiles()));
-    note("[" + files.getAudioFileName(0) + "]");
+    note(std::string(cwd) + " " + std::to_string(files.getNrAudioFiles()) + " [" +
+         files.getAudioFileName(0) + "]");
     // Nor does an empty root-folder name offer the root folders as playback folders.
-    dirs.refresh("Music");
-    note(std::to_string(dirs.refresh("")));
-    note(std::to_string(dirs.getNrFolders()));
-    // A folder that cannot be opened leaves the list as it was.
+    const uint32_t none = dirs.refresh("");
+    note(std::to_string(none) + " " + std::to_string(dirs.getNrFolders()));
     files.refresh("0:\\Music\\eins");
     files.refresh("0:\\Music\\nirgends");
     note(std::to_string(files.getNrAudioFiles()));
   });
-  EXPECT_EQ(r.notes, "0:/Music\n0\n[]\n0\n0\n4\n");
-  EXPECT_NE(r.console.find("open \r\n"), std::string::npos);
+  EXPECT_EQ(r.notes,
+            "2 2 [0:\\Music\\eins] [0:\\Music\\Zwei] []\n"
+            "9|_x|Bar|Barz|Bb|B\x84r|Track10|Track2|\x8Epfel|\n"
+            "android pic= count=0\nMusic pic= count=3\nNames pic= count=9\n"
+            "Versteckt pic= count=2\n0 []\n0 2\n"
+            "4 [0:\\Music\\eins\\a.MP3] [0:\\Music\\eins\\B.mp3] [0:\\Music\\eins\\sys.Mp3] "
+            "[0:\\Music\\eins\\versteckt.mp3] []\n"
+            "0:/Music 0 []\n0 0\n4\n");
+  EXPECT_EQ(printed(r.console),
+            "open 0:\\Music\r\ndir Music , Zwei\r\ndir Music , eins\r\ndir Music , geheim\r\n"
+            "dir Music , Android\r\ndir Music , LOST.DIR\r\nmusic: intro.mp3\r\n"
+            "music: a.WAV\r\nsort finished\r\nselected 0, 0:\\Music\\eins\r\n"
+            "selected 1, 0:\\Music\\Zwei\r\n");
+  EXPECT_NE(printed(r.console, "names").find("open 0:\\Missing\r\n"), std::string::npos);
+  EXPECT_EQ(printed(r.console, "tracks"),
+            "open 0:\\Music\\eins\r\nmusic: B.mp3\r\nmusic: a.MP3\r\ndir 0:\\Music\\eins , x\r\n"
+            "music: versteckt.mp3\r\nmusic: sys.Mp3\r\nselected 0, 0:\\Music\\eins\\a.MP3\r\n"
+            "selected 1, 0:\\Music\\eins\\B.mp3\r\nselected 2, 0:\\Music\\eins\\sys.Mp3\r\n"
+            "selected 3, 0:\\Music\\eins\\versteckt.mp3\r\n");
+  EXPECT_NE(printed(r.console, "empty path").find("open \r\n"), std::string::npos);
 }
 
 TEST(AudioFiles, ManyFilesAndFoldersListTheFirst101OfDirectoryOrder) {
   std::string manifest = "dir \"Viel\"\n";
+  char line[40];
   for (int i = 149; i >= 0; --i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "Viel/t%03d.mp3", i);
-    manifest += std::string("file \"") + name + "\" size=1\n";
+    std::snprintf(line, sizeof line, "file \"Viel/t%03d.mp3\" size=1\n", i);
+    manifest += line;
   }
   for (int i = 109; i >= 0; --i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "Viel/d%03d", i);
-    manifest += std::string("dir \"") + name + "\"\n";
+    std::snprintf(line, sizeof line, "dir \"Viel/d%03d\"\n", i);
+    manifest += line;
   }
-  const std::string image = makeStick("viel", manifest);
-  auto r = onStick(image, [] {
+  auto r = onStick(testimg::mkstick(manifest), [] {
     FolderAudioFiles files(100);
     files.refresh("0:\\Viel");
-    note(std::to_string(files.getNrAudioFiles()));
-    note(files.getAudioFileName(0));
-    note(files.getAudioFileName(100));
-    note("[" + files.getAudioFileName(101) + "]");
+    note(std::to_string(files.getNrAudioFiles()) + " " + files.getAudioFileName(0) + " " +
+         files.getAudioFileName(100) + " [" + files.getAudioFileName(101) + "]");
     FolderDirectories dirs(100);
-    note(std::to_string(dirs.refresh("Viel")));
-    note(dirs.getFolderName(0));
-    note(dirs.getFolderName(100));
+    const uint32_t folders = dirs.refresh("Viel");
+    note(std::to_string(folders) + " " + dirs.getFolderName(0) + " " + dirs.getFolderName(100));
   });
   EXPECT_EQ(r.notes,
-            "101\n0:\\Viel\\t049.mp3\n0:\\Viel\\t149.mp3\n[]\n"
-            "101\n0:\\Viel\\d009\n0:\\Viel\\d109\n");
+            "101 0:\\Viel\\t049.mp3 0:\\Viel\\t149.mp3 []\n101 0:\\Viel\\d009 0:\\Viel\\d109\n");
   // Every MP3 file is named on the console, listed or not, by each of the two scans.
-  EXPECT_EQ(countOf(r.console, "music: t"), 300u);
-  EXPECT_EQ(countOf(r.console, "dir Viel , d"), 110u);
+  EXPECT_EQ(proc::count(r.console, "music: t"), 300u);
+  EXPECT_EQ(proc::count(r.console, "dir Viel , d"), 110u);
 }
 
 // ---- Picture slots
@@ -412,21 +392,11 @@ struct PictureStick {
 const PictureStick& pictureStick() {
   static const PictureStick stick = [] {
     PictureStick s;
-    proc::writeFile(dir() + "/p66000.bmp", pictureBytes(66000, 1));
-    proc::writeFile(dir() + "/pmax.bmp", pictureBytes(MAX_IMG_SIZE, 2));
-    s.image = makeStick("pictures",
-                        "dir \"A\"\n"
-                        "file \"A/title.bmp\" src=p66000.bmp\n"
-                        "dir \"B\"\n"
-                        "file \"B/big.bmp\" size=70000\n"
-                        "dir \"C\"\n"
-                        "file \"C/song.mp3\" size=10\n"
-                        "dir \"D\"\n"
-                        "file \"D/max.bmp\" src=pmax.bmp\n"
-                        "dir \"E\"\n"
-                        "file \"E/over.bmp\" size=67585\n"
-                        "dir \"F\"\n"
-                        "file \"F/short.bmp\" size=1000\n");
+    s.image = testimg::mkstick(
+        "file \"A/title.bmp\" src=p66000.bmp\nfile \"B/big.bmp\" size=70000\n"
+        "file \"C/song.mp3\" size=10\nfile \"D/max.bmp\" src=pmax.bmp\n"
+        "file \"E/over.bmp\" size=67585\nfile \"F/short.bmp\" size=1000\n",
+        {}, {{"p66000.bmp", pictureBytes(66000, 1)}, {"pmax.bmp", pictureBytes(MAX_IMG_SIZE, 2)}});
     s.clusterSize = stretchFile(s.image, "SHORT   BMP", 20000);
     return s;
   }();
@@ -441,6 +411,10 @@ std::string slots() {
   return out;
 }
 
+bool holds(int slot, const std::string& bytes) {
+  return std::memcmp(FolderRoot::titlePictureBuffer[slot], bytes.data(), bytes.size()) == 0;
+}
+
 TEST(PictureSlots, PicturesUpToTheSlotSizeLoadWholeAndOthersLeaveTheSlotEmpty) {
   const PictureStick& stick = pictureStick();
   ASSERT_GT(stick.clusterSize, 0u);
@@ -448,48 +422,29 @@ TEST(PictureSlots, PicturesUpToTheSlotSizeLoadWholeAndOthersLeaveTheSlotEmpty) {
     FolderRoot root(255);
     root.refreshFolder();
     for (uint8_t i = 0; i < PICTURE_SLOTS; ++i) root.loadPicture(i, i);
-    note(slots());
-    note(std::string("A exact ") +
-         (std::memcmp(FolderRoot::titlePictureBuffer[0], pictureBytes(66000, 1).data(), 66000) == 0
-              ? "yes"
-              : "no"));
-    note(std::string("D exact ") +
-         (std::memcmp(FolderRoot::titlePictureBuffer[3], pictureBytes(MAX_IMG_SIZE, 2).data(),
-                      MAX_IMG_SIZE) == 0
-              ? "yes"
-              : "no"));
+    note(slots() + (holds(0, pictureBytes(66000, 1)) ? " A exact" : " A differs") +
+         (holds(3, pictureBytes(MAX_IMG_SIZE, 2)) ? " D exact" : " D differs"));
     // A failed load empties a slot that held a picture; so does an index past the list.
     root.loadPicture(2, 0);
     root.loadPicture(6, 3);
     note(slots());
   });
-  EXPECT_EQ(r.notes, "66000 0 0 67584 0 0\nA exact yes\nD exact yes\n0 0 0 0 0 0\n");
+  EXPECT_EQ(r.notes, "66000 0 0 67584 0 0 A exact D exact\n0 0 0 0 0 0\n");
   const std::string cluster = std::to_string(stick.clusterSize);
-  const std::string console = afterMount(r.console);
-  const std::string loads = console.substr(console.find("open picture success: A"));
-  EXPECT_EQ(loads,
-            "open picture success: A / title.bmp\r\n"
-            "picture read 66000\r\n"
-            "open picture success: B / big.bmp\r\n"
-            "open file failed:C/\r\n"
-            "open picture success: D / max.bmp\r\n"
-            "picture read 67584\r\n"
-            "open picture success: E / over.bmp\r\n"
-            "open picture success: F / short.bmp\r\n"
+  const std::string console = printed(r.console);
+  EXPECT_EQ(console.substr(console.find("open picture success: A")),
+            "open picture success: A / title.bmp\r\npicture read 66000\r\n"
+            "open picture success: B / big.bmp\r\nopen file failed:C/\r\n"
+            "open picture success: D / max.bmp\r\npicture read 67584\r\n"
+            "open picture success: E / over.bmp\r\nopen picture success: F / short.bmp\r\n"
             "size mismatch: 20000, " +
-                cluster +
-                "\r\n"
-                "picture read " +
-                cluster +
-                "\r\n"
-                "open file failed:C/\r\n"
-                "open file failed:/\r\n");
+                cluster + "\r\npicture read " + cluster +
+                "\r\nopen file failed:C/\r\nopen file failed:/\r\n");
 }
 
 TEST(PictureSlots, ASlotAboveFiveStopsTheCallingThread) {
-  const PictureStick& stick = pictureStick();
   auto r = onStick(
-      stick.image,
+      pictureStick().image,
       [] {
         FolderRoot root(255);
         root.refreshFolder();
@@ -508,9 +463,10 @@ TEST(PictureSlots, ASlotAboveFiveStopsTheCallingThread) {
 
 // ---- The stick's identity
 
+// Enumeration reports the identity beside the image of our builder (IMAGE.usb).
 TEST(UsbIdentity, EnumerationFillsTheIdentifier) {
   const std::string image =
-      makeStick("id", "dir \"A\"\n", {"--vid", "0x1234", "--pid", "0xabcd", "--serial", "XYZ-42"});
+      testimg::mkstick("dir \"A\"\n", {"--vid", "0x1234", "--pid", "0xabcd", "--serial", "XYZ-42"});
   auto r = onStick(image, [] {
     char line[300];
     std::snprintf(line, sizeof line, "%04x %04x %s", FolderRoot::usbIdentifier.vid,

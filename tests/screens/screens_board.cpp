@@ -8,8 +8,8 @@
 #include "cpp_freertos/queue.hpp"
 #include "gfx_internal.h"
 #include "gui/common/FrontendHeap.hpp"
+#include "images.h"
 #include "panel.h"
-#include "process.h"
 #include "scenario.h"
 #include "simgfx.h"
 #include "touch_panel.h"
@@ -77,10 +77,6 @@ std::string screens(const boardtest::Result& r) {
   return names;
 }
 
-void at(simk::Time t, std::function<void()> fn) {
-  simk::schedule(t, simk::kOrderBoard, std::move(fn));
-}
-
 void tap(simk::Time t, int x, int y) {
   at(t, [x, y] { simtouch::tap(x, y); });
 }
@@ -142,14 +138,8 @@ std::string stickWith(const std::vector<std::string>& rootFolders, int subfolder
     }
   }
   auto found = made.find(manifest);
-  if (found != made.end()) return found->second;
-  const std::string dir = proc::tempDir();
-  proc::writeFile(dir + "/stick.txt", manifest);
-  const std::string image = dir + "/stick.img";
-  const auto r = proc::run({SHAPEPLAY_MKSTICK, "--manifest", dir + "/stick.txt", "--out", image});
-  EXPECT_EQ(r.status, 0) << r.err;
-  made[manifest] = image;
-  return image;
+  if (found == made.end()) found = made.emplace(manifest, testimg::mkstick(manifest)).first;
+  return found->second;
 }
 
 }  // namespace screenstest

@@ -22,8 +22,7 @@ boardtest::Result runFirmware(const std::function<void()>& setup, simk::Time dur
 // The names of the screens shown, in order, one a line.
 std::string screens(const boardtest::Result& r);
 
-// In the child: `fn` runs as a board event at virtual time `t`.
-void at(simk::Time t, std::function<void()> fn);
+using boardtest::at;
 
 // In the child: a tap at (x, y) of the picture the child sees, and a key code for the screen
 // (113 is the character q), at time t.
@@ -43,8 +42,8 @@ void noteModel();
 // the child, noted as "NAME upright", "NAME upside down" or "NAME garbled".
 void noteOrientation();
 
-// A stick with the given root folders (each with `subfolders` playback folders of one short
-// track), made once per set of names.
+// A stick of our builder with the given root folders (each with `subfolders` playback folders
+// of one short track), made once per set of names.
 std::string stickWith(const std::vector<std::string>& rootFolders, int subfolders = 1);
 
 }  // namespace screenstest

@@ -12,19 +12,8 @@
 
 namespace {
 
-const std::string kSim = SHAPEPLAY_SIM;
-
-struct SimRun {
-  proc::Output o;
-  std::string trace;
-};
-
-SimRun sim(const std::string& dir, const std::string& sramFile) {
-  SimRun r;
-  r.o = proc::run({kSim, "--headless", "--duration", "500ms", "--sram", sramFile,
-                   "--trace=" + dir + "/trace.jsonl"});
-  r.trace = proc::readFile(dir + "/trace.jsonl");
-  return r;
+proc::Sim sim(const std::string& sramFile) {
+  return proc::simulate("", {"--duration", "500ms", "--sram", sramFile});
 }
 
 // Where two chip images differ first, for a failure message.
@@ -59,11 +48,11 @@ TEST(SimSramFile, WhatOneRunStoresTheNextRunLoads) {
   std::memcpy(image.data(), &rec, sizeof rec);
   proc::writeFile(file, image);
 
-  const SimRun first = sim(dir, file);
-  ASSERT_EQ(first.o.status, 0) << first.o.err;
-  EXPECT_NE(first.o.out.find("Conf upgraded\nConf read\n"), std::string::npos) << first.o.out;
-  EXPECT_NE(first.o.out.find("currentVolume:33\nspkBoost:5\n"), std::string::npos);
-  EXPECT_NE(first.o.out.find("audio: 3,  currentFileNumber: 5,  positionInFile: 2\n"),
+  const proc::Sim first = sim(file);
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.out.find("Conf upgraded\nConf read\n"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("currentVolume:33\nspkBoost:5\n"), std::string::npos);
+  EXPECT_NE(first.out.find("audio: 3,  currentFileNumber: 5,  positionInFile: 2\n"),
             std::string::npos);
   EXPECT_NE(first.trace.find(R"("ev":"sram","op":"write","bytes":16668)"), std::string::npos);
   const std::string stored = proc::readFile(file);
@@ -73,10 +62,10 @@ TEST(SimSramFile, WhatOneRunStoresTheNextRunLoads) {
   EXPECT_EQ(onChip.versionOfConfiguation, SRAM_VERSION);
   EXPECT_EQ(onChip.audioFolder[0][3].positionInFile, 2);  // 20000 bytes: two 8 KiB units
 
-  const SimRun second = sim(dir, file);
-  ASSERT_EQ(second.o.status, 0) << second.o.err;
-  EXPECT_EQ(second.o.out.find("Conf upgraded"), std::string::npos);
-  EXPECT_EQ(dump(second.o.out), dump(first.o.out));
+  const proc::Sim second = sim(file);
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out.find("Conf upgraded"), std::string::npos);
+  EXPECT_EQ(dump(second.out), dump(first.out));
   EXPECT_NE(second.trace.find(R"("ev":"sram","op":"read","bytes":16668)"), std::string::npos);
   // The same record again in both copies (their check words count the writes).
   const std::string again = proc::readFile(file);
@@ -91,23 +80,23 @@ TEST(SimSramFile, WhatOneRunStoresTheNextRunLoads) {
     names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"sram.bin", "trace.jsonl"}));
+  EXPECT_EQ(names, std::vector<std::string>{"sram.bin"});
   std::filesystem::remove_all(dir);
 }
 
 TEST(SimSramFile, AMissingFileStartsBlankAndABadOneStopsTheRunByName) {
   const std::string dir = proc::tempDir();
-  const SimRun fresh = sim(dir, dir + "/new.bin");
-  EXPECT_EQ(fresh.o.status, 0) << fresh.o.err;
-  EXPECT_NE(fresh.o.out.find("Conf default; size: 16 kb\nConf default\n"), std::string::npos);
+  const proc::Sim fresh = sim(dir + "/new.bin");
+  EXPECT_EQ(fresh.status, 0) << fresh.err;
+  EXPECT_NE(fresh.out.find("Conf default; size: 16 kb\nConf default\n"), std::string::npos);
   EXPECT_EQ(std::filesystem::file_size(dir + "/new.bin"), 131072u);
 
   proc::writeFile(dir + "/short.bin", std::string(1000, '\0'));
   for (const std::string& bad : {dir + "/short.bin", dir, dir + "/no/such/folder/x.bin"}) {
-    const SimRun r = sim(dir, bad);
-    EXPECT_EQ(r.o.status, 2) << bad;
-    EXPECT_NE(r.o.err.find(bad), std::string::npos) << r.o.err;
-    EXPECT_TRUE(r.o.out.empty()) << "the board does not start";
+    const proc::Sim r = sim(bad);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << "the board does not start";
   }
   EXPECT_EQ(std::filesystem::file_size(dir + "/short.bin"), 1000u) << "left as it was";
   std::filesystem::remove_all(dir);

@@ -12,6 +12,8 @@
 #include <regex>
 #include <sstream>
 
+#include "bmp_files.h"
+#include "images.h"
 #include "process.h"
 #include "sram/sram_data.h"
 
@@ -27,44 +29,17 @@ int sh(const std::string& command) {
   return std::system(("MTOOLS_SKIP_CHECK=1 " + command + " >/dev/null 2>&1").c_str());
 }
 
-// A 16 x 16 picture, 24 bits a pixel.
-std::string bmp() {
-  std::string b(54 + 16 * 48, '\0');
-  auto put32 = [&b](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  put32(2, static_cast<uint32_t>(b.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, 16);
-  put32(22, 16);
-  b[26] = 1;
-  b[28] = 24;
-  for (size_t i = 54; i < b.size(); ++i) b[i] = static_cast<char>(i * 7);
-  return b;
-}
-
 const std::string& bmpFile() {
   static const std::string path = [] {
     const std::string p = dir() + "/title.bmp";
-    proc::writeFile(p, bmp());
+    proc::writeFile(p, bmpfiles::bmp24(16, 16, bmpfiles::pattern));
     return p;
   }();
   return path;
 }
 
-// A short MP3 of a tone.
 const std::string& mp3File() {
-  static const std::string path = [] {
-    const std::string wav = dir() + "/tone.wav";
-    const std::string mp3 = dir() + "/tone.mp3";
-    EXPECT_EQ(sh("sox -n -r 44100 -c 2 -b 16 " + wav +
-                 " synth 0.3 sine 440 && lame --quiet -b 128 " + wav + " " + mp3),
-              0);
-    return mp3;
-  }();
+  static const std::string path = testimg::tone(0.3, 440);
   return path;
 }
 
@@ -78,18 +53,6 @@ std::string twoDigits(int n) {
   char s[8];
   std::snprintf(s, sizeof s, "%02d", n);
   return s;
-}
-
-std::string build(const std::string& name, const std::string& manifest,
-                  const std::vector<std::string>& options) {
-  const std::string m = dir() + "/" + name + ".txt";
-  const std::string out = dir() + "/" + name + ".img";
-  proc::writeFile(m, manifest);
-  std::vector<std::string> argv = {SHAPEPLAY_MKSTICK, "--manifest", m, "--out", out};
-  argv.insert(argv.end(), options.begin(), options.end());
-  const auto r = proc::run(argv);
-  EXPECT_EQ(r.status, 0) << r.err;
-  return out;
 }
 
 // ---- FAT32 images patched by hand
@@ -245,18 +208,15 @@ const std::string& manyFilesStick() {
              "\"\n";
       }
     }
-    return build("manyfiles", m, {"--fat", "32", "--size", "64M"});
+    return testimg::mkstick(m, {"--fat", "32", "--size", "64M"});
   }();
   return image;
 }
 
 const std::string& secondStick() {
-  static const std::string image = build("second",
-                                         "file \"Zweiter Stick/title.bmp\" src=\"" + bmpFile() +
-                                             "\"\n"
-                                             "file \"Zweiter Stick/CD 1/Lied.mp3\" src=\"" +
-                                             mp3File() + "\"\n",
-                                         {});
+  static const std::string image =
+      testimg::mkstick("file \"Zweiter Stick/title.bmp\" src=\"" + bmpFile() +
+                       "\"\nfile \"Zweiter Stick/CD 1/Lied.mp3\" src=\"" + mp3File() + "\"\n");
   return image;
 }
 
@@ -330,25 +290,11 @@ const std::string& hugeRootStick() {
   return image;
 }
 
-SimRun simulate(const std::string& stick, const std::string& script,
-                const std::vector<std::string>& more) {
-  const std::string d = proc::tempDir();
-  proc::writeFile(d + "/run.scn", script);
-  std::vector<std::string> argv = {SHAPEPLAY_SIM,  "--headless",      "--script",
-                                   d + "/run.scn", "--trace",         d + "/trace.jsonl",
-                                   "--log",        d + "/console.log"};
-  if (!stick.empty()) {
-    argv.push_back("--stick");
-    argv.push_back(stick);
-  }
-  argv.insert(argv.end(), more.begin(), more.end());
-  const auto o = proc::run(argv);
-  SimRun r;
-  r.status = o.status;
-  r.err = o.err;
-  r.trace = proc::readFile(d + "/trace.jsonl");
-  r.log = proc::readFile(d + "/console.log");
-  return r;
+proc::Sim simulate(const std::string& stick, const std::string& script,
+                   const std::vector<std::string>& more) {
+  std::vector<std::string> args = more;
+  if (!stick.empty()) args.insert(args.end(), {"--stick", stick});
+  return proc::simulate(script, args);
 }
 
 std::vector<Line> consoleLines(const std::string& trace) {
@@ -373,13 +319,7 @@ std::vector<Line> consoleLines(const std::string& trace) {
 std::vector<long> eventTimes(const std::string& trace, const std::string& ev,
                              const std::string& needle) {
   std::vector<long> out;
-  std::istringstream in(trace);
-  std::string line;
-  const std::string tag = "\"ev\":\"" + ev + "\"";
-  while (std::getline(in, line)) {
-    if (line.find(tag) == std::string::npos || line.find(needle) == std::string::npos) continue;
-    out.push_back(std::stol(line.substr(5)));
-  }
+  for (const std::string& e : proc::events(trace, ev, needle)) out.push_back(proc::field(e, "t"));
   return out;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+
 namespace sticks {
 
 // 256 root folders "Hoerspiel 001".."Hoerspiel 256", each with title.bmp and 16 playback folders
@@ -32,15 +34,9 @@ const std::string& outsideStick();
 const std::string& hugeRootStick();
 
 // shapeplay-sim --headless with the stick in at power-on (none if empty), a scenario and
-// further arguments; its trace and console log.
-struct SimRun {
-  int status = -1;
-  std::string err;
-  std::string trace;
-  std::string log;
-};
-SimRun simulate(const std::string& stick, const std::string& script,
-                const std::vector<std::string>& more = {});
+// further arguments.
+proc::Sim simulate(const std::string& stick, const std::string& script,
+                   const std::vector<std::string>& more = {});
 
 // The console lines of a trace with their times (us): "t text".
 struct Line {

@@ -25,7 +25,7 @@ TEST_P(StickSwap, TheSecondStickIsListedAndPlays) {
   if (s.gapMs > 0) script += "wait " + std::to_string(s.gapMs) + "ms\n";
   script += "insert " + secondStick() +
             "\nwait 2s\nevent BTN_PlaybackFolder main=0 playback=0\nwait 1s\n";
-  const SimRun r = simulate(bigStick(), script);
+  const proc::Sim r = simulate(bigStick(), script);
   ASSERT_EQ(r.status, 0) << r.err;
   // The last list is the second stick's.
   const size_t last = r.log.rfind("Folder: ");

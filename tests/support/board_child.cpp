@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <sstream>
 
 #include "FreeRTOS.h"
 #include "console.h"
@@ -80,12 +79,7 @@ Result run(const std::function<void()>& setup, const Options& options) {
 }
 
 std::string grep(const std::string& text, const std::string& needle) {
-  std::istringstream in(text);
-  std::string line, out;
-  while (std::getline(in, line)) {
-    if (line.find(needle) != std::string::npos) out += line + "\n";
-  }
-  return out;
+  return proc::grep(text, needle);
 }
 
 }  // namespace boardtest

@@ -30,6 +30,10 @@ Result run(const std::function<void()>& setup, const Options& options = {});
 void note(const std::string& text);
 // In the child: the current kernel tick, for notes.
 unsigned tick();
+// In the child: `fn` as a board event at virtual time `t`.
+inline void at(simk::Time t, std::function<void()> fn) {
+  simk::schedule(t, simk::kOrderBoard, std::move(fn));
+}
 
 // Lines of `text` that contain `needle`.
 std::string grep(const std::string& text, const std::string& needle);

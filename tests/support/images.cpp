@@ -7,6 +7,8 @@
 #include <fstream>
 #include <set>
 
+#include "process.h"
+
 namespace testimg {
 namespace {
 
@@ -42,6 +44,29 @@ void make(const std::string& image, const std::vector<File>& files, int megabyte
         << f.path;
   }
   std::remove(tmp.c_str());
+}
+
+std::string mkstick(const std::string& manifest, const std::vector<std::string>& args,
+                    const std::vector<File>& files) {
+  const std::string dir = proc::tempDir();
+  for (const File& f : files) proc::writeFile(dir + "/" + f.path, f.content);
+  proc::writeFile(dir + "/stick.txt", manifest);
+  std::vector<std::string> argv = {SHAPEPLAY_MKSTICK, "--manifest", dir + "/stick.txt", "--out",
+                                   dir + "/stick.img"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const proc::Output o = proc::run(argv);
+  EXPECT_EQ(o.status, 0) << o.err;
+  return dir + "/stick.img";
+}
+
+std::string tone(double seconds, int hz, int rate, int channels, int kbps) {
+  const std::string dir = proc::tempDir();
+  const std::string cmd = "sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                          " -b 16 " + dir + "/t.wav synth " + std::to_string(seconds) + " sine " +
+                          std::to_string(hz) + " && lame --quiet -b " + std::to_string(kbps) + " " +
+                          dir + "/t.wav " + dir + "/t.mp3";
+  EXPECT_EQ(sh(cmd), 0) << cmd;
+  return dir + "/t.mp3";
 }
 
 std::string pattern(size_t length, unsigned seed) {

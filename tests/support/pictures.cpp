@@ -48,6 +48,13 @@ std::string save(const std::string& path, const Picture& p) {
   return simpng::writeRgb(path, p.width, p.height, p.rgb);
 }
 
+// The folder the mismatches are written to.
+std::string outputDir() {
+  std::string dir = SHAPEPLAY_PICTURE_OUT;
+  ::mkdir(dir.c_str(), 0755);
+  return dir;
+}
+
 }  // namespace
 
 std::uint32_t Picture::at(int x, int y) const {
@@ -69,16 +76,8 @@ Picture load(const std::string& path) {
   return p;
 }
 
-std::string referenceDir() { return SHAPEPLAY_REFERENCE_DIR; }
-
-std::string outputDir() {
-  std::string dir = SHAPEPLAY_PICTURE_OUT;
-  ::mkdir(dir.c_str(), 0755);
-  return dir;
-}
-
 ::testing::AssertionResult matchesReference(const Picture& actual, const std::string& name) {
-  const std::string reference = referenceDir() + "/" + name + ".png";
+  const std::string reference = std::string(SHAPEPLAY_REFERENCE_DIR) + "/" + name + ".png";
   if (updating()) {
     const std::string error = save(reference, actual);
     if (!error.empty()) return ::testing::AssertionFailure() << reference << ": " << error;

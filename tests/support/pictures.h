@@ -36,10 +36,6 @@ std::ostream& operator<<(std::ostream& out, const Box& b);
 // Reads a PNG; fails the calling test (and gives an empty picture) when it cannot.
 Picture load(const std::string& path);
 
-// The folder of the references and the folder the mismatches are written to.
-std::string referenceDir();
-std::string outputDir();
-
 // Compares `actual` with the reference NAME.png, pixel for pixel.
 ::testing::AssertionResult matchesReference(const Picture& actual, const std::string& name);
 

@@ -113,6 +113,63 @@ std::string readAll(int fd) {
   return out;
 }
 
+Sim simulate(const std::string& script, const std::vector<std::string>& args) {
+  Sim r;
+  r.dir = tempDir();
+  std::vector<std::string> argv = {SHAPEPLAY_SIM,          "--headless", "--trace",
+                                   r.dir + "/trace.jsonl", "--log",      r.dir + "/console.log"};
+  if (!script.empty()) {
+    writeFile(r.dir + "/run.scn", script);
+    argv.insert(argv.end(), {"--script", r.dir + "/run.scn"});
+  }
+  argv.insert(argv.end(), args.begin(), args.end());
+  const Output o = run(argv);
+  r.status = o.status;
+  r.out = o.out;
+  r.err = o.err;
+  r.trace = readFile(r.dir + "/trace.jsonl");
+  r.log = readFile(r.dir + "/console.log");
+  return r;
+}
+
+std::string grep(const std::string& text, const std::string& needle) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.find(needle) != std::string::npos) out += line + "\n";
+  }
+  return out;
+}
+
+std::vector<std::string> events(const std::string& trace, const std::string& ev,
+                                const std::string& needle) {
+  std::vector<std::string> out;
+  std::istringstream in(trace);
+  const std::string tag = "\"ev\":\"" + ev + "\"";
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(tag) != std::string::npos && line.find(needle) != std::string::npos) {
+      out.push_back(line);
+    }
+  }
+  return out;
+}
+
+long long field(const std::string& line, const std::string& name) {
+  const std::string key = "\"" + name + "\":";
+  const std::size_t at = line.find(key);
+  return at == std::string::npos ? -1 : std::strtoll(line.c_str() + at + key.size(), nullptr, 10);
+}
+
+long long timeOf(const std::string& trace, const std::string& needle, long long fromUs) {
+  std::istringstream in(trace);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(needle) != std::string::npos && field(line, "t") >= fromUs) {
+      return field(line, "t");
+    }
+  }
+  return -1;
+}
+
 std::size_t count(const std::string& text, const std::string& needle) {
   std::size_t n = 0;
   for (std::size_t at = text.find(needle); at != std::string::npos;

@@ -32,18 +32,6 @@ std::string debianTool(const std::string& name) {
   return "/bin/false";
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    out.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return out;
-}
-
 // Copies the part of a (sparse) image from `offset` on into a file of its own, data only.
 void extract(const std::string& from, std::uint64_t offset, const std::string& to) {
   const int in = open(from.c_str(), O_RDONLY);
@@ -95,9 +83,8 @@ class Mkstick : public ::testing::Test {
   void expectClean(const std::string& volume) const {
     const proc::Output o = proc::run({debianTool("fsck.fat"), "-n", volume});
     EXPECT_EQ(o.status, 0) << o.out << o.err;
-    const auto l = lines(o.out);
-    ASSERT_EQ(l.size(), 2u) << o.out;
-    EXPECT_NE(l[1].find(" files, "), std::string::npos) << o.out;
+    EXPECT_EQ(proc::count(o.out, "\n"), 2u) << o.out;
+    EXPECT_NE(o.out.find(" files, "), std::string::npos) << o.out;
     EXPECT_EQ(o.err, "");
   }
   std::string mdir(const std::string& image, const std::string& folder) const {

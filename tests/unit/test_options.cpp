@@ -147,16 +147,4 @@ TEST(Options, ErrorsNameTheOptionOnOneLine) {
   }
 }
 
-TEST(Options, UsageListsOptionsCommandsAndExitStatuses) {
-  const std::string u = simcli::usageText();
-  std::istringstream words(
-      "--stick --sram --script --headless --duration --log --trace --wav --sai-capture "
-      "--screenshots --realtime --help wait insert remove touch press release drag turn key mono "
-      "light screenshot power event deadlock");
-  for (std::string w; words >> w;) EXPECT_NE(u.find(w), std::string::npos) << w;
-  for (const char* status : {"0  run ended", "1  scenario", "2  bad arguments", "3  deadlock"}) {
-    EXPECT_NE(u.find(status), std::string::npos) << status;
-  }
-}
-
 }  // namespace

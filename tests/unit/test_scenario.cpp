@@ -71,6 +71,7 @@ TEST(ScenarioLexing, VeryLongLinesAndOddBytes) {
   EXPECT_EQ(z.text().find('\0'), std::string::npos);
 }
 
+// The fields of each command: positions, turns, keys, power, stick faults and events.
 TEST(ScenarioCommands, FieldsOfEachCommand) {
   const Script s = parseOk(
       "touch 271 479\npress 5 6\ndrag 1 2 3 4 1s\nturn -100000\nturn +7\nkey parents tap\n"
@@ -88,15 +89,13 @@ TEST(ScenarioCommands, FieldsOfEachCommand) {
   EXPECT_EQ(c[9].n, 4095);
   EXPECT_EQ(c[10].op, Op::PowerOn);
   EXPECT_TRUE(c[11].op == Op::Keycode && c[11].n == 113 && c[12].n == 0);
-}
 
-TEST(ScenarioCommands, PowerCutsAndStickFaults) {
-  const Script s = parseOk(
-      "power cut\nstick fault 0\nstick fault 4294967295 7\nstick fault stall\n"
-      "stick fault stall 3\nstick fault slow 1000\nstick fault clear\n");
-  const auto& c = s.commands;
-  ASSERT_EQ(c.size(), 7u);
-  EXPECT_EQ(c[0].op, Op::PowerCut);
+  const auto f = parseOk(
+                     "power cut\nstick fault 0\nstick fault 4294967295 7\nstick fault stall\n"
+                     "stick fault stall 3\nstick fault slow 1000\nstick fault clear\n")
+                     .commands;
+  ASSERT_EQ(f.size(), 7u);
+  EXPECT_EQ(f[0].op, Op::PowerCut);
   struct Fault {
     const char* key;
     int64_t first;
@@ -105,12 +104,25 @@ TEST(ScenarioCommands, PowerCutsAndStickFaults) {
   const Fault faults[] = {{"sector", 0, 1}, {"sector", UINT32_MAX, 7}, {"stall", 0, 1},
                           {"stall", 0, 3},  {"slow", 0, 1000},         {"clear", 0, 0}};
   for (size_t i = 0; i < 6; ++i) {
-    const Command& f = c[i + 1];
-    EXPECT_EQ(f.op, Op::StickFault) << i;
-    EXPECT_EQ(f.key, faults[i].key) << i;
-    EXPECT_EQ(f.n, faults[i].first) << i;
-    EXPECT_EQ(f.count, faults[i].count) << i;
+    EXPECT_EQ(f[i + 1].op, Op::StickFault) << i;
+    EXPECT_EQ(f[i + 1].key, faults[i].key) << i;
+    EXPECT_EQ(f[i + 1].n, faults[i].first) << i;
+    EXPECT_EQ(f[i + 1].count, faults[i].count) << i;
   }
+  const auto e = parseOk(
+                     "event BTN_PlayPause\nevent BTN_ParentSettingsChanged param=4294967295 "
+                     "main=7 playback=255\n"
+                     "event 200\nevent 13 playback=3\nevent BTN_Other\n")
+                     .commands;
+  EXPECT_EQ(e[0].button, 1);
+  EXPECT_TRUE(e[1].button == 12 && e[1].param == UINT32_MAX && e[1].mainFolder == 7 &&
+              e[1].playback == 255);
+  EXPECT_EQ(e[2].button, 200);
+  EXPECT_TRUE(e[3].button == 13 && e[3].playback == 3 && e[3].mainFolder == 0);
+  EXPECT_EQ(e[4].button, 0);
+  EXPECT_EQ(simscn::buttonFromName("BTN_Overview_Forward"), 11);
+  EXPECT_STREQ(simscn::buttonName(8), "BTN_PlaybackFolder");
+  EXPECT_EQ(simscn::buttonName(13), nullptr);
 }
 
 TEST(ScenarioCommands, PathsResolveAgainstTheScriptFolder) {
@@ -120,22 +132,6 @@ TEST(ScenarioCommands, PathsResolveAgainstTheScriptFolder) {
   EXPECT_EQ(s.commands[2].path, "dir/sub/b.img");
   EXPECT_EQ(parseOk("insert a.img", "/d/").commands[0].path, "/d/a.img");
   EXPECT_EQ(parseOk("screenshot s.png", "").commands[0].path, "s.png");
-}
-
-TEST(ScenarioCommands, Events) {
-  const Script s = parseOk(
-      "event BTN_PlayPause\nevent BTN_ParentSettingsChanged param=4294967295 main=7 playback=255\n"
-      "event 200\nevent 13 playback=3\nevent BTN_Other\n");
-  const auto& c = s.commands;
-  EXPECT_EQ(c[0].button, 1);
-  EXPECT_TRUE(c[1].button == 12 && c[1].param == UINT32_MAX && c[1].mainFolder == 7 &&
-              c[1].playback == 255);
-  EXPECT_EQ(c[2].button, 200);
-  EXPECT_TRUE(c[3].button == 13 && c[3].playback == 3 && c[3].mainFolder == 0);
-  EXPECT_EQ(c[4].button, 0);
-  EXPECT_EQ(simscn::buttonFromName("BTN_Overview_Forward"), 11);
-  EXPECT_STREQ(simscn::buttonName(8), "BTN_PlaybackFolder");
-  EXPECT_EQ(simscn::buttonName(13), nullptr);
 }
 
 TEST(ScenarioErrors, RejectedLinesSayWhatIsWrong) {
@@ -267,10 +263,6 @@ TEST(ScenarioLoad, FilesAndStandardInput) {
   std::remove(file.c_str());
   rmdir(dir);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(ScenarioEventSettings, ParentsSettingsTravelWithTheEventAndKeepTheirDefaults) {
   const auto r = simscn::parseScript("event BTN_ParentSettingsChanged maxvol=40 eq3=20 resume=1\n",

@@ -20,6 +20,7 @@ int firmware_main(void);
 
 namespace {
 
+using boardtest::at;
 using boardtest::note;
 
 std::string dir() {
@@ -27,7 +28,7 @@ std::string dir() {
   return d;
 }
 
-// A small stick with a 66 KB file and a 300 KB one.
+// A small stick with a 66 KB file and a 300 KB one (FAT12 of mkfs.fat), and a FAT32 one.
 const std::string& stickA() {
   static const std::string path = [] {
     const std::string p = dir() + "/a.img";
@@ -57,18 +58,45 @@ class Stick : public ::testing::Test {
   }
 };
 
-boardtest::Options runFor(simk::Time t) {
-  boardtest::Options o;
-  o.duration = t;
-  o.kernelTick = false;
-  return o;
+// The whole firmware for `duration` after `setup` (in the main context).
+boardtest::Result firmware(const std::function<void()>& setup, simk::Time duration) {
+  return boardtest::run(
+      [&] {
+        setup();
+        firmware_main();
+      },
+      {.duration = duration, .kernelTick = false});
 }
 
-void at(simk::Time t, std::function<void()> fn) {
-  simk::schedule(t, simk::kOrderBoard, std::move(fn));
+// Waits until the stick service reports a mounted stick and the stick's unit has finished
+// its start-up (the class is reported active a few milliseconds before that).
+void waitMounted() {
+  while (usb_status.load() != 2) vTaskDelay(5);
+  vTaskDelay(10);
 }
 
-// Notes every change of the two status bytes, with the time in milliseconds.
+// The firmware with `image` put in at 0.5 s and `body` in a task of the main loop's priority
+// once it is mounted; the run ends when the body returns.
+boardtest::Result reading(const std::string& image, void (*body)()) {
+  static std::string stick;
+  static void (*work)();
+  stick = image;
+  work = body;
+  return firmware(
+      [] {
+        at(500 * simk::kMs, [] { simusb::insert(stick); });
+        xTaskCreate(
+            [](void*) {
+              waitMounted();
+              work();
+              boardtest::endRunAfterConsole();
+            },
+            "reader", 1024, nullptr, 4, nullptr);
+      },
+      10 * simk::kS);
+}
+
+// Notes every change of the two status bytes.
 void watchStatus() {
   static simk::Periodic watch;
   static int lastUsb = -1, lastStorage = -1;
@@ -103,53 +131,41 @@ std::string consoleLines(const std::string& console, const std::string& after) {
   return out;
 }
 
+// Mounting sets both status bytes before the main loop can look at them; the class becomes
+// active about a third of a second after the stick goes in.
 TEST_F(Stick, InsertedThenPulledGoesThroughTheConnectionSequence) {
-  auto r = boardtest::run(
+  auto r = firmware(
       [] {
         watchStatus();
         at(1 * simk::kS, [] { simusb::insert(stickA()); });
         at(3 * simk::kS, [] { simusb::remove(); });
-        firmware_main();
       },
-      runFor(4 * simk::kS));
+      4 * simk::kS);
   EXPECT_EQ(consoleLines(r.console, "Gui Start\r\n"),
             "Usb connected\r\nusb config\nusb active\nmount ok\nUsb mounted\r\nusb disc\n");
-  // Mounting sets both bytes before the main loop can look at them.
   EXPECT_EQ(r.notes, "usb 0 storage 0\nusb 1 storage 0\nusb 2 storage 1\nusb 0 storage 0\n");
   EXPECT_NE(r.trace.find(R"({"t":1000000,"ev":"stick","state":"inserted")"), std::string::npos);
   EXPECT_NE(r.trace.find(R"({"t":3000000,"ev":"stick","state":"removed"})"), std::string::npos);
-}
-
-TEST_F(Stick, TheClassBecomesActiveAboutAThirdOfASecondAfterInsertion) {
-  auto r = boardtest::run(
-      [] {
-        at(1 * simk::kS, [] { simusb::insert(stickA()); });
-        firmware_main();
-      },
-      runFor(2 * simk::kS));
-  const std::string mounted = boardtest::grep(r.trace, R"("text":"mount ok")");
-  ASSERT_FALSE(mounted.empty());
-  const long t = std::stol(mounted.substr(mounted.find(':') + 1));
-  EXPECT_GT(t, 1'250'000) << mounted;
-  EXPECT_LT(t, 1'450'000) << mounted;
+  const long long mounted = proc::timeOf(r.trace, R"("text":"mount ok")");
+  EXPECT_GT(mounted, 1'250'000);
+  EXPECT_LT(mounted, 1'450'000);
 }
 
 TEST_F(Stick, PulledBeforeItsClassIsActiveNeverMounts) {
-  auto r = boardtest::run(
+  auto r = firmware(
       [] {
         watchStatus();
         at(1 * simk::kS, [] { simusb::insert(stickA()); });
         at(1 * simk::kS + 250 * simk::kMs, [] { simusb::remove(); });
-        firmware_main();
       },
-      runFor(2 * simk::kS));
+      2 * simk::kS);
   EXPECT_EQ(r.notes, "usb 0 storage 0\nusb 1 storage 0\nusb 0 storage 0\n");
   EXPECT_EQ(r.console.find("usb active"), std::string::npos);
   EXPECT_NE(r.console.find("usb disc"), std::string::npos);
 }
 
 TEST_F(Stick, NoticesOfClassSelectionAndErrorsChangeNothing) {
-  auto r = boardtest::run(
+  auto r = firmware(
       [] {
         xTaskCreate(
             [](void*) {
@@ -163,9 +179,8 @@ TEST_F(Stick, NoticesOfClassSelectionAndErrorsChangeNothing) {
               boardtest::endRunAfterConsole();
             },
             "probe", 256, nullptr, 6, nullptr);
-        firmware_main();
       },
-      runFor(2 * simk::kS));
+      2 * simk::kS);
   EXPECT_EQ(r.notes, "usb 0 storage 0\n");
   EXPECT_EQ(consoleLines(r.console, "Gui Start\r\n"), "");
 }
@@ -190,67 +205,29 @@ std::string readWhole(const char* path, std::string* content) {
   return std::to_string(content->size()) + " bytes";
 }
 
-// Waits until the stick service reports a mounted stick and the stick's unit has finished
-// its start-up (the class is reported active a few milliseconds before that).
-void waitMounted() {
-  while (usb_status.load() != 2) vTaskDelay(5);
-  vTaskDelay(10);
-}
-
-TEST_F(Stick, PulledAndPutBackMountsOnDriveZeroAgainAndReadsExactly) {
-  auto r = boardtest::run(
-      [] {
-        at(500 * simk::kMs, [] { simusb::insert(stickA()); });
-        xTaskCreate(
-            [](void*) {
-              std::string content;
-              waitMounted();
-              note(std::string("drive ") + USBDISK_Drive);
-              note(readWhole("0:\\Tiere\\Hund\\track1.mp3", &content));
-              note(std::string("exact ") + (content == testimg::pattern(66000, 1) ? "yes" : "no"));
-              simusb::remove();
-              vTaskDelay(100);
-              simusb::insert(stickB());
-              waitMounted();
-              note(std::string("drive ") + USBDISK_Drive);
-              note(readWhole("0:/Musik/song.mp3", &content));
-              note(std::string("exact ") + (content == testimg::pattern(5000, 4) ? "yes" : "no"));
-              boardtest::endRunAfterConsole();
-            },
-            "reader", 1024, nullptr, 4, nullptr);
-        firmware_main();
-      },
-      runFor(10 * simk::kS));
-  EXPECT_EQ(r.notes, "drive 0:/\n66000 bytes\nexact yes\ndrive 0:/\n5000 bytes\nexact yes\n");
-}
-
-TEST_F(Stick, PulledInTheMiddleOfAReadTheReadFailsAndTheNextStickWorks) {
-  auto r = boardtest::run(
-      [] {
-        at(500 * simk::kMs, [] { simusb::insert(stickA()); });
-        xTaskCreate(
-            [](void*) {
-              std::string content;
-              waitMounted();
-              // The 300 KB file takes more than a second to read; pull the stick meanwhile.
-              at(simk::now() + 300 * simk::kMs, [] { simusb::remove(); });
-              const std::string first = readWhole("0:/big.bin", &content);
-              note(first.rfind("read ", 0) == 0 ? "read failed" : "read finished: " + first);
-              vTaskDelay(250);
-              simusb::insert(stickB());
-              waitMounted();
-              note(readWhole("0:/Musik/song.mp3", &content));
-              boardtest::endRunAfterConsole();
-            },
-            "reader", 1024, nullptr, 4, nullptr);
-        firmware_main();
-      },
-      runFor(10 * simk::kS));
-  EXPECT_EQ(r.notes, "read failed\n5000 bytes\n");
+// A file read exactly; the stick pulled in the middle of a read (the 300 KB file takes more
+// than a second): the read fails; the next stick mounts on drive 0 again and reads exactly.
+TEST_F(Stick, PulledInTheMiddleOfAReadTheReadFailsAndTheNextStickReadsExactly) {
+  auto r = reading(stickA(), [] {
+    std::string content;
+    note(std::string("drive ") + USBDISK_Drive + " " +
+         readWhole("0:\\Tiere\\Hund\\track1.mp3", &content));
+    note(std::string("exact ") + (content == testimg::pattern(66000, 1) ? "yes" : "no"));
+    at(simk::now() + 300 * simk::kMs, [] { simusb::remove(); });
+    const std::string first = readWhole("0:/big.bin", &content);
+    note(first.rfind("read ", 0) == 0 ? "read failed" : "read finished: " + first);
+    vTaskDelay(250);
+    simusb::insert(stickB());
+    waitMounted();
+    note(std::string("drive ") + USBDISK_Drive + " " + readWhole("0:/Musik/song.mp3", &content));
+    note(std::string("exact ") + (content == testimg::pattern(5000, 4) ? "yes" : "no"));
+  });
+  EXPECT_EQ(r.notes,
+            "drive 0:/ 66000 bytes\nexact yes\nread failed\ndrive 0:/ 5000 bytes\nexact yes\n");
 }
 
 TEST_F(Stick, AFailedMountLeavesDriveZeroFreeForTheNextStick) {
-  auto r = boardtest::run(
+  auto r = firmware(
       [] {
         static void* hog = nullptr;
         // Exhaust the kernel heap just before the volume's lock is made at mount.
@@ -273,79 +250,43 @@ TEST_F(Stick, AFailedMountLeavesDriveZeroFreeForTheNextStick) {
               boardtest::endRunAfterConsole();
             },
             "reader", 1024, nullptr, 4, nullptr);
-        firmware_main();
       },
-      runFor(5 * simk::kS));
+      5 * simk::kS);
   EXPECT_EQ(r.notes, "heap taken: yes\ndrive 0:/ 5000 bytes\n");
   const std::string after = consoleLines(r.console, "Gui Start\r\n");
   EXPECT_NE(after.find("ERROR : Cannot Initialize FatFs! \n"), std::string::npos) << after;
   EXPECT_NE(after.find("mount ok"), std::string::npos) << after;
 }
 
-// The simulator program with a stick: at power-on, and put in and pulled out by a script.
+// The simulator program with a stick: at power-on, and put in and pulled out by a script; a
+// stick image, a stick's identity file or an image a script puts in that cannot be used stops
+// it before the board starts. (The identity reaching the firmware: test_media.)
 TEST_F(Stick, InTheSimulatorAtPowerOnAndFromAScript) {
-  const std::string out = dir() + "/trace.jsonl";
-  auto o = proc::run({SHAPEPLAY_SIM, "--headless", "--duration", "3s", "--stick", stickA(),
-                      "--trace", out, "--script", "-"},
-                     "wait 1s\nremove\nwait 500ms\ninsert " + stickB() + "\n");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(consoleLines(o.out, "Gui Start\r\n"),
+  const proc::Sim r = proc::simulate("wait 1s\nremove\nwait 500ms\ninsert " + stickB() + "\n",
+                                     {"--duration", "3s", "--stick", stickA()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(consoleLines(r.out, "Gui Start\r\n"),
             "Usb connected\r\nusb config\nusb active\nmount ok\nUsb mounted\r\nusb disc\n"
             "Usb connected\r\nusb config\nusb active\nmount ok\nUsb mounted\r\n");
-  const std::string trace = proc::readFile(out);
-  EXPECT_EQ(boardtest::grep(trace, R"("ev":"stick")").size() > 0, true);
-  EXPECT_NE(trace.find(R"({"t":1000000,"ev":"stick","state":"removed"})"), std::string::npos);
+  EXPECT_NE(r.trace.find(R"({"t":1000000,"ev":"stick","state":"removed"})"), std::string::npos);
 
-  auto missing = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", dir() + "/none.img"});
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.err.find("none.img"), std::string::npos);
-  auto badInsert = proc::run({SHAPEPLAY_SIM, "--headless", "--script", "-"},
-                             "wait 1s\ninsert /nonexistent/x.img\n");
-  EXPECT_EQ(badInsert.status, 2);
-  EXPECT_NE(badInsert.err.find("<stdin>:2:"), std::string::npos) << badInsert.err;
-}
-
-}  // namespace
-
-namespace {
-
-// A stick made by our own image builder, with its USB identity beside it.
-TEST_F(Stick, EnumerationReportsTheIdentityOfTheStick) {
-  static const std::string image = dir() + "/id.img";
-  proc::writeFile(dir() + "/id.txt", "file \"Tiere/x.mp3\" size=1000\n");
-  auto made = proc::run({SHAPEPLAY_MKSTICK, "--manifest", dir() + "/id.txt", "--out", image,
-                         "--vid", "0x1234", "--pid", "0xabcd", "--serial", "XYZ-42"});
-  ASSERT_EQ(made.status, 0) << made.err;
-  auto r = boardtest::run(
-      [] {
-        at(500 * simk::kMs, [] { simusb::insert(image); });
-        xTaskCreate(
-            [](void*) {
-              waitMounted();
-              char line[64];
-              std::snprintf(line, sizeof line, "vid %04x pid %04x",
-                            hUSB_Host.device.DevDesc.idVendor, hUSB_Host.device.DevDesc.idProduct);
-              note(line);
-              std::string content;
-              note(readWhole("0:/Tiere/x.mp3", &content));
-              boardtest::endRunAfterConsole();
-            },
-            "reader", 1024, nullptr, 4, nullptr);
-        firmware_main();
-      },
-      runFor(5 * simk::kS));
-  EXPECT_EQ(r.notes, "vid 1234 pid abcd\n1000 bytes\n");
-
-  proc::writeFile(image + ".usb", "vid 0x1234\ncolour blue\n");
-  auto bad = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", image});
-  EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.err.find("id.img.usb:2: unknown key 'colour'"), std::string::npos) << bad.err;
-
-  // A line longer than 511 characters is named as too long, on its own line number.
-  proc::writeFile(image + ".usb", "vid 0x1234\nserial \"" + std::string(600, 'x') + "\"\n");
-  auto tooLong = proc::run({SHAPEPLAY_SIM, "--headless", "--stick", image});
-  EXPECT_EQ(tooLong.status, 2);
-  EXPECT_NE(tooLong.err.find("id.img.usb:2: line too long"), std::string::npos) << tooLong.err;
+  const std::string image = testimg::mkstick("file \"x.mp3\" size=10\n");
+  const struct {
+    std::string stick, usb, script, error;
+  } cases[] = {
+      {dir() + "/none.img", "", "", "none.img"},
+      {image, "", "wait 1s\ninsert /nonexistent/x.img\n", "run.scn:2:"},
+      {image, "vid 0x1234\ncolour blue\n", "", "stick.img.usb:2: unknown key 'colour'"},
+      // A line longer than 511 characters is named as too long, on its own line number.
+      {image, "vid 0x1234\nserial \"" + std::string(600, 'x') + "\"\n", "",
+       "stick.img.usb:2: line too long"},
+  };
+  for (const auto& c : cases) {
+    proc::writeFile(image + ".usb", c.usb);
+    const proc::Sim bad = proc::simulate(c.script, {"--stick", c.stick});
+    EXPECT_EQ(bad.status, 2) << c.error;
+    EXPECT_NE(bad.err.find(c.error), std::string::npos) << bad.err;
+  }
 }
 
 TEST(StickIdentity, EachLineIsReadWholeOrRefusedByName) {
@@ -379,52 +320,27 @@ TEST(StickIdentity, EachLineIsReadWholeOrRefusedByName) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Images of our own builder, of every FAT type and with 4096-byte sectors, read through the
 // whole stack: the stick reports the sector size of its file system, the disk adapter passes
 // it on, and the file comes back byte for byte.
 TEST_F(Stick, BuilderImagesOfEveryKindReadExactlyThroughTheStick) {
-  const std::string content = testimg::pattern(70000, 9);
-  proc::writeFile(dir() + "/content.bin", content);
-  proc::writeFile(dir() + "/kinds.txt",
-                  "dir \"Hörspiele\"\nfile \"Hörspiele/Kapitel 1.mp3\" src=content.bin\n");
-  struct Kind {
-    const char* name;
-    std::vector<std::string> args;
-  };
-  const Kind kinds[] = {{"fat12", {"--fat", "12", "--size", "2M"}},
-                        {"fat16", {"--fat", "16", "--size", "16M"}},
-                        {"fat32", {"--fat", "32", "--size", "40M"}},
-                        {"fat16-4k", {"--fat", "16", "--size", "64M", "--sector-size", "4096"}},
-                        {"fat16-mbr", {"--fat", "16", "--size", "16M", "--mbr"}}};
-  for (const Kind& k : kinds) {
-    static std::string image;
-    image = dir() + "/" + k.name + ".img";
-    std::vector<std::string> args = {SHAPEPLAY_MKSTICK, "--manifest", dir() + "/kinds.txt", "--out",
-                                     image};
-    args.insert(args.end(), k.args.begin(), k.args.end());
-    const auto made = proc::run(args);
-    ASSERT_EQ(made.status, 0) << k.name << ": " << made.err;
-    auto r = boardtest::run(
-        [] {
-          at(500 * simk::kMs, [] { simusb::insert(image); });
-          xTaskCreate(
-              [](void*) {
-                waitMounted();
-                std::string got;
-                // "Hörspiele" in code page 850: 0x94 for the o with diaeresis.
-                note(readWhole("0:/H\x94rspiele/Kapitel 1.mp3", &got));
-                note(got == testimg::pattern(70000, 9) ? "exact" : "different");
-                boardtest::endRunAfterConsole();
-              },
-              "reader", 1024, nullptr, 4, nullptr);
-          firmware_main();
-        },
-        runFor(10 * simk::kS));
-    EXPECT_EQ(r.notes, "70000 bytes\nexact\n") << k.name;
+  const std::vector<std::string> kinds[] = {
+      {"--fat", "12", "--size", "2M"},
+      {"--fat", "16", "--size", "16M"},
+      {"--fat", "32", "--size", "40M"},
+      {"--fat", "16", "--size", "64M", "--sector-size", "4096"},
+      {"--fat", "16", "--size", "16M", "--mbr"}};
+  for (const auto& args : kinds) {
+    const std::string image =
+        testimg::mkstick("dir \"Hörspiele\"\nfile \"Hörspiele/Kapitel 1.mp3\" src=content.bin\n",
+                         args, {{"content.bin", testimg::pattern(70000, 9)}});
+    auto r = reading(image, [] {
+      std::string got;
+      // "Hörspiele" in code page 850: 0x94 for the o with diaeresis.
+      note(readWhole("0:/H\x94rspiele/Kapitel 1.mp3", &got));
+      note(got == testimg::pattern(70000, 9) ? "exact" : "different");
+    });
+    EXPECT_EQ(r.notes, "70000 bytes\nexact\n") << args[1] << " " << args.back();
   }
 }
 
