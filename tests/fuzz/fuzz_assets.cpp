@@ -43,7 +43,7 @@ void textSource(const std::uint8_t* data, std::size_t size) {
   }
   check(!src.fonts.empty() && !src.texts.empty());
   for (std::size_t i = 0; i < src.fonts.size(); ++i) {
-    const assets::FontSpec& f = src.fonts[i];
+    const assets::FontWanted& f = src.fonts[i];
     check(f.index == static_cast<int>(i) && f.bpp == 4 && f.below <= f.height);
     const std::u16string chars = assets::fontCharacters(src, f.index);
     check(chars.find(f.fallback) != std::u16string::npos);

@@ -21,17 +21,17 @@ std::vector<std::uint8_t> pack(int w, int h, int (*level)(int x, int y)) {
 }  // namespace
 
 TestFont::TestFont() : touchgfx::Font(12, 3, 4, 0, 0, '?', 0) {
-  struct Spec {
+  struct Wanted {
     char c;
     int w, h, top, left, advance;
     int (*level)(int, int);
   };
-  const Spec specs[] = {
+  const Wanted wanted[] = {
       {'?', 4, 4, 8, 0, 6, [](int x, int y) { return (x + y) % 2 == 0 ? 15 : 0; }},
       {'A', 6, 8, 8, 1, 8, [](int x, int) { return x == 0 ? 8 : 15; }},
       {'B', 1, 8, 8, 0, 3, [](int, int) { return 15; }},
   };
-  for (const Spec& s : specs) {
+  for (const Wanted& s : wanted) {
     const std::vector<std::uint8_t> bytes = pack(s.w, s.h, s.level);
     glyphs_.push_back({static_cast<std::uint32_t>(data_.size()),
                        static_cast<touchgfx::Unicode::UnicodeChar>(s.c),

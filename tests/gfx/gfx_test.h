@@ -68,8 +68,8 @@ class BitmapTable {
       }
     }
     pixels_.push_back(std::move(px));
-    specs_.push_back({w, h, solid, format});
-    return static_cast<touchgfx::BitmapId>(specs_.size() - 1);
+    wanted_.push_back({w, h, solid, format});
+    return static_cast<touchgfx::BitmapId>(wanted_.size() - 1);
   }
   // A bitmap of one opaque colour, solid all over.
   touchgfx::BitmapId addPlain(int w, int h, colortype c) {
@@ -81,8 +81,8 @@ class BitmapTable {
   // Installs the table with a cache of `cacheBytes` for at most `dynamics` dynamic bitmaps.
   void install(std::uint32_t cacheBytes = 0x81000, std::uint32_t dynamics = 6) {
     table_.clear();
-    for (std::size_t i = 0; i < specs_.size(); ++i) {
-      const Spec& s = specs_[i];
+    for (std::size_t i = 0; i < wanted_.size(); ++i) {
+      const Wanted& s = wanted_[i];
       table_.push_back(
           {pixels_[i].data(), nullptr, static_cast<std::uint16_t>(s.w),
            static_cast<std::uint16_t>(s.h), static_cast<std::uint16_t>(s.solid.x),
@@ -96,13 +96,13 @@ class BitmapTable {
   }
 
  private:
-  struct Spec {
+  struct Wanted {
     int w, h;
     touchgfx::Rect solid;
     touchgfx::Bitmap::BitmapFormat format;
   };
   std::vector<std::vector<std::uint8_t>> pixels_;
-  std::vector<Spec> specs_;
+  std::vector<Wanted> wanted_;
   std::vector<touchgfx::Bitmap::BitmapData> table_;
   std::vector<std::uint16_t> cache_;
 };

@@ -38,7 +38,7 @@ struct Kerning {
 };
 
 struct RasterFont {
-  FontSpec spec;
+  FontWanted font;
   int pixelSize = 0;
   std::uint8_t maxLeft = 0;   // the most a glyph reaches left of the pen
   std::uint8_t maxRight = 0;  // the most a glyph reaches right of its advance
@@ -47,9 +47,9 @@ struct RasterFont {
   std::vector<Kerning> kerning;  // grouped by glyph, each group ascending by prev
 };
 
-// Rasterises `chars` (ascending) of the face in `faceFile` for `spec`. Returns "" or why not
+// Rasterises `chars` (ascending) of the face in `faceFile` for `font`. Returns "" or why not
 // (the face cannot be read, or lacks one of the characters).
-std::string rasteriseFont(const std::string& faceFile, const FontSpec& spec,
+std::string rasteriseFont(const std::string& faceFile, const FontWanted& font,
                           const std::u16string& chars, RasterFont* out);
 
 // Adds the generated font and text sources to `out` under `dir`: fonts/Table_NAME.cpp per

@@ -125,9 +125,9 @@ int runTexts(const std::vector<std::string>& args) {
   std::string e = assets::parseTextSource(readFile(source, 1U << 20), &src);
   if (!e.empty()) fail(1, source + ": " + e);
   std::vector<assets::RasterFont> fonts;
-  for (const assets::FontSpec& spec : src.fonts) {
+  for (const assets::FontWanted& font : src.fonts) {
     assets::RasterFont f;
-    e = assets::rasteriseFont(face, spec, assets::fontCharacters(src, spec.index), &f);
+    e = assets::rasteriseFont(face, font, assets::fontCharacters(src, font.index), &f);
     if (!e.empty()) fail(1, e);
     fonts.push_back(std::move(f));
   }

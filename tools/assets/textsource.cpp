@@ -187,7 +187,7 @@ std::string parseFont(const std::vector<Word>& words, TextSource* src) {
   if (words.size() < 4 || words[1].quoted || words[2].quoted || words[3].quoted) {
     return "expected: font INDEX NAME TYPOGRAPHY height=H below=B bpp=4 fallback=\"?\"";
   }
-  FontSpec f;
+  FontWanted f;
   std::string e = number(words[1].plain, 0, 999, "font index", &f.index);
   if (!e.empty()) return e;
   if (f.index != static_cast<int>(src->fonts.size())) {
@@ -200,7 +200,7 @@ std::string parseFont(const std::vector<Word>& words, TextSource* src) {
   }
   f.name = words[2].plain;
   f.typography = words[3].plain;
-  for (const FontSpec& other : src->fonts) {
+  for (const FontWanted& other : src->fonts) {
     if (other.name == f.name) return "font name used twice: " + f.name;
     if (other.typography == f.typography) return "typography used twice: " + f.typography;
   }
@@ -329,7 +329,7 @@ std::u16string fontCharacters(const TextSource& source, int fontIndex) {
       if (c != u'\n') chars.insert(c);
     }
   }
-  for (const FontSpec& f : source.fonts) {
+  for (const FontWanted& f : source.fonts) {
     if (f.index == fontIndex) chars.insert(f.fallback);
   }
   return std::u16string(chars.begin(), chars.end());

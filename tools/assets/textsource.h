@@ -20,7 +20,7 @@ namespace assets {
 
 enum class Align : std::uint8_t { LEFT = 0, CENTRE = 1, RIGHT = 2 };
 
-struct FontSpec {
+struct FontWanted {
   int index = 0;
   std::string name;        // e.g. verdana_20_4bpp: getFont_<name>, glyphs_<name> ...
   std::string typography;  // the id's name in struct Typography
@@ -39,7 +39,7 @@ struct TextSpec {
 };
 
 struct TextSource {
-  std::vector<FontSpec> fonts;
+  std::vector<FontWanted> fonts;
   std::vector<TextSpec> texts;
 };
 
