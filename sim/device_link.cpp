@@ -167,16 +167,9 @@ std::size_t SoundRing::fill() const {
 
 // ---- the shared block
 
-Link::Link() {
-  pthread_mutexattr_t attr;
-  pthread_mutexattr_init(&attr);
-  pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
-  pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
-  pthread_mutex_init(&lock, &attr);
-  pthread_mutexattr_destroy(&attr);
-}
+Link::Link() = default;
 
-Link::~Link() { pthread_mutex_destroy(&lock); }
+Link::~Link() = default;
 
 Link* create() {
   void* memory =

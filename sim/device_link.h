@@ -76,7 +76,7 @@ struct Link {
   simk::Inbox inbox;
 
   // Under `lock`:
-  pthread_mutex_t lock;
+  simk::SharedMutex lock;
   std::uint8_t picture[kPanelBytes] = {};  // rows from the top, red, green, blue
   std::uint64_t pictureNumber = 0;         // moves on with every new picture
   int backlight = 0;                       // per mille
@@ -98,15 +98,10 @@ Link* create();
 // The block's lock; one whose holder died (a board process that crashed) is taken over.
 class Locked {
  public:
-  explicit Locked(Link* link) : m_(&link->lock) {
-    if (pthread_mutex_lock(m_) == EOWNERDEAD) pthread_mutex_consistent(m_);
-  }
-  ~Locked() { pthread_mutex_unlock(m_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
+  explicit Locked(Link* link) : hold_(link->lock) {}
 
  private:
-  pthread_mutex_t* m_;
+  simk::SharedMutex::Hold hold_;
 };
 
 // The wall clock (steady, nanoseconds) as the simulator's processes share it.

@@ -16,32 +16,24 @@ std::function<void(const std::string&)>& handler() {
   return h;
 }
 
-class Locked {
- public:
-  // A process that died holding the lock leaves it to the next taker, messages as they were.
-  explicit Locked(pthread_mutex_t* m) : m_(m) {
-    if (pthread_mutex_lock(m_) == EOWNERDEAD) pthread_mutex_consistent(m_);
-  }
-  ~Locked() { pthread_mutex_unlock(m_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  pthread_mutex_t* m_;
-};
-
 }  // namespace
 
-Inbox::Inbox() {
+SharedMutex::SharedMutex() {
   pthread_mutexattr_t attr;
   pthread_mutexattr_init(&attr);
   pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
   pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
-  pthread_mutex_init(&lock_, &attr);
+  pthread_mutex_init(&m_, &attr);
   pthread_mutexattr_destroy(&attr);
 }
 
-Inbox::~Inbox() { pthread_mutex_destroy(&lock_); }
+SharedMutex::~SharedMutex() { pthread_mutex_destroy(&m_); }
+
+SharedMutex::Hold::Hold(SharedMutex& m) : m_(&m.m_) {
+  if (pthread_mutex_lock(m_) == EOWNERDEAD) pthread_mutex_consistent(m_);
+}
+
+SharedMutex::Hold::~Hold() { pthread_mutex_unlock(m_); }
 
 void Inbox::copyOut(std::size_t at, void* to, std::size_t n) const {
   at %= kBytes;
@@ -59,7 +51,7 @@ void Inbox::copyIn(std::size_t at, const void* from, std::size_t n) {
 
 bool Inbox::post(const void* message, std::size_t size) {
   if (size > kMaxMessage) return false;
-  Locked hold(&lock_);
+  SharedMutex::Hold hold(lock_);
   const std::uint32_t used = used_.load(std::memory_order_relaxed);
   if (used + sizeof(std::uint32_t) + size > kBytes) return false;
   const auto length = static_cast<std::uint32_t>(size);
@@ -70,7 +62,7 @@ bool Inbox::post(const void* message, std::size_t size) {
 }
 
 void Inbox::take(std::vector<std::string>& out) {
-  Locked hold(&lock_);
+  SharedMutex::Hold hold(lock_);
   std::uint32_t used = used_.load(std::memory_order_relaxed);
   while (used >= sizeof(std::uint32_t)) {
     std::uint32_t length = 0;
@@ -86,7 +78,7 @@ void Inbox::take(std::vector<std::string>& out) {
 }
 
 void Inbox::clear() {
-  Locked hold(&lock_);
+  SharedMutex::Hold hold(lock_);
   head_ = 0;
   used_.store(0, std::memory_order_release);
 }

@@ -18,6 +18,31 @@
 
 namespace simk {
 
+// A mutex that works between processes (placed in memory shared before a fork); one whose
+// holder died is taken over by the next taker, with what it guards as it was.
+class SharedMutex {
+ public:
+  SharedMutex();
+  ~SharedMutex();
+  SharedMutex(const SharedMutex&) = delete;
+  SharedMutex& operator=(const SharedMutex&) = delete;
+
+  // Holds the mutex for its own lifetime.
+  class Hold {
+   public:
+    explicit Hold(SharedMutex& m);
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+   private:
+    pthread_mutex_t* m_;
+  };
+
+ private:
+  pthread_mutex_t m_;
+};
+
 class Inbox {
  public:
   static constexpr std::size_t kBytes = 1 << 16;
@@ -25,8 +50,7 @@ class Inbox {
 
   // The lock works between processes: an inbox placed in memory shared before a fork serves
   // host threads of every process that has it.
-  Inbox();
-  ~Inbox();
+  Inbox() = default;
   Inbox(const Inbox&) = delete;
   Inbox& operator=(const Inbox&) = delete;
 
@@ -45,7 +69,7 @@ class Inbox {
   void copyOut(std::size_t at, void* to, std::size_t n) const;
   void copyIn(std::size_t at, const void* from, std::size_t n);
 
-  pthread_mutex_t lock_;
+  SharedMutex lock_;
   std::atomic<std::uint32_t> used_{0};  // bytes held: a 4-byte length before each message
   std::uint32_t head_ = 0;              // where the oldest message starts
   unsigned char bytes_[kBytes];
